@@ -1,0 +1,205 @@
+// The workspace window: the file list, the preview panel, the command
+// buttons, the destination folder with Browse and Extract Media, the log box,
+// the notice box and the two progress rows, placed at fixed positions over
+// the window's own artwork. It runs the commands of its buttons (and of the
+// main frame's menu) and keeps the controls in step with the workspace state.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include "engine/sinks.h"
+#include "workspace/picture_box.h"
+#include "workspace/workspace_state.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+class QTreeWidget;
+
+namespace keelmend {
+
+class CEstProgressCtrl;
+class CXEditPrompt;
+class CJobLog;
+class CTrelListCtrl;
+
+// Control ids of the workspace window (the four labels share id 9).
+namespace workspace_id {
+inline constexpr int kFileList = 1;
+inline constexpr int kSelectFiles = 2;
+inline constexpr int kRemoveFiles = 3;
+inline constexpr int kSave = 4;
+inline constexpr int kLog = 5;
+inline constexpr int kNotice = 7;
+inline constexpr int kDestinationEdit = 8;
+inline constexpr int kLabel = 9;
+inline constexpr int kBrowse = 10;
+inline constexpr int kStop = 11;
+inline constexpr int kExit = 12;
+inline constexpr int kEntryList = 13;
+inline constexpr int kPreview = 15;
+inline constexpr int kExtractMedia = 16;
+inline constexpr int kFileProgress = 18;
+inline constexpr int kRepairFiles = 307;
+inline constexpr int kTotalProgress = 57666;
+}  // namespace workspace_id
+
+// Name of the dynamic property that carries a control's id.
+inline constexpr const char* kControlIdProperty = "controlId";
+
+class CSalvorView : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds every control, clears a work root left by an earlier run and
+  // enters the Idle state.
+  explicit CSalvorView(QWidget* parent = nullptr);
+  ~CSalvorView() override;
+
+  // --- workspace state -----------------------------------------------------
+  WorkspaceState& State() { return *state_; }
+  // The same state, for holders that may outlive a call (the main frame).
+  std::shared_ptr<WorkspaceState> SharedState() const { return state_; }
+  bool IsSelectEnabled() const { return state_->selectEnabled.load() != 0; }
+  bool IsRepairEnabled() const { return state_->repairEnabled.load() != 0; }
+  bool IsSaveEnabled() const { return state_->saveEnabled.load() != 0; }
+  bool IsJobRunning() const { return state_->jobRunning.load() != 0; }
+  bool ListHoldsResults() const { return state_->listHoldsResults.load() != 0; }
+
+  // --- controls, for the jobs and the main frame ---------------------------
+  CTrelListCtrl* FileList() const { return fileList_; }
+  CPictureBox* PreviewPanel() const { return preview_; }
+  CJobLog* LogBox() const { return log_; }
+  QTextEdit* NoticeBox() const { return notice_; }
+  CXEditPrompt* DestinationEdit() const { return destinationEdit_; }
+  QCheckBox* ExtractMediaCheck() const { return extractMedia_; }
+  CEstProgressCtrl* FileProgress() const { return fileProgress_; }
+  CEstProgressCtrl* TotalProgress() const { return totalProgress_; }
+  QWidget* FileProgressLabel() const { return fileProgressLabel_; }
+  QWidget* TotalProgressLabel() const { return totalProgressLabel_; }
+  // The hidden list that holds the entries of the file being repaired.
+  QTreeWidget* EntryList() const { return entryList_; }
+  // A child control by its id (the first label for id 9); null if none.
+  QWidget* Control(int id) const;
+
+  // --- operations for the jobs (callable from any thread; a call from a job
+  // thread is carried out on the window thread while the caller waits) ------
+  // saveEnabled := enable; Browse, Save, Extract Media, destination edit.
+  void EnableSaveGroup(bool enable);
+  // File progress label, total progress label, both bars.
+  void ShowProgressGroup(bool show);
+  // Shows only the total progress row (the save job's rows).
+  void ShowTotalProgressOnly();
+  // Runs the layout again at the current size.
+  void Relayout();
+  void ShowPreview(const QString& path, PreviewState state);
+  void AppendLog(std::string_view utf8, Colour colour);
+  void SetLogText(const QString& text);
+  // Replaces the notice text and makes its bold runs bold.
+  void SetNotice(Notice notice);
+  // Applies a row of the state table: flags, buttons, Stop, progress rows,
+  // preview, log and notice.
+  void ApplyWindowState(WindowState state);
+  // The destination edit's text (empty while it shows its prompt).
+  QString Destination() const;
+  void SetDestination(const QString& text);
+  bool ExtractMediaChecked() const;
+
+  // --- file preview --------------------------------------------------------
+  // Shows the thumbnail (or first picture) of the file in row `position`, or
+  // the message that fits. Returns 1 when a picture is shown or there is
+  // nothing to do, 0 when a message is shown.
+  int ShowFilePreview(int position);
+
+  // --- job hooks -----------------------------------------------------------
+  // Starts the repair job thread with the job record; set by whoever owns the
+  // jobs. Without one, StartRepair prepares the window and starts nothing.
+  void SetRepairJobStarter(std::function<void(JobContext*)> starter) { repairStarter_ = std::move(starter); }
+  // Starts the save job thread (which reads and checks the destination).
+  void SetSaveJobStarter(std::function<void(JobContext*)> starter) { saveStarter_ = std::move(starter); }
+  // The main window handed to the jobs in jobContext (default: this window's
+  // top-level window).
+  void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
+
+  // --- artwork -------------------------------------------------------------
+  // The watermark as scaled for the file list at the last layout.
+  const QPixmap& ScaledWatermark() const { return scaledWatermark_; }
+
+ public slots:
+  void SelectFiles();   // Select files (button 2, Ctrl+N, Ctrl+O, menu)
+  void RemoveFiles();   // Remove files (button 3, menu)
+  void StartRepair();   // Repair files (button 307, menu)
+  void StartSave();     // Save (button 4, Ctrl+S, menu)
+  void StopJob();       // Stop (button 11)
+  void Browse();        // Browse (button 10, menu)
+  // Adds dropped files (full paths); what does not contain ".odb" is skipped.
+  void AddDroppedFiles(const QStringList& paths);
+
+ signals:
+  // The text for the first pane of the main frame's status bar.
+  void statusTextChanged(const QString& text);
+  // The Exit button: the main frame runs its close procedure.
+  void exitRequested();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateButtons();
+  void CreateTexts();
+  void CreateProgressRows();
+  void WatchForStatusText(QWidget* widget);
+  void Layout(int width, int height);
+  void ApplyStateNow(WindowState state);
+  void ClearWorkRootReleasingPreview();
+  void RemoveRow(int row);
+  void RenameFoldersAfterRemoval(int removedRow);
+  void ReturnToIdle();
+  QString StatusTextOf(QWidget* widget) const;
+  QWidget* MainWindow() const;
+
+  std::shared_ptr<WorkspaceState> state_;
+  QWidget* mainWindow_ = nullptr;
+  std::function<void(JobContext*)> repairStarter_;
+  std::function<void(JobContext*)> saveStarter_;
+
+  QPixmap watermark_;
+  QPixmap scaledWatermark_;
+  QPixmap banner_, headerBand_, footerBand_, helpSymbol_;
+
+  CTrelListCtrl* fileList_ = nullptr;
+  CPictureBox* preview_ = nullptr;
+  QPushButton* selectButton_ = nullptr;
+  QPushButton* removeButton_ = nullptr;
+  QPushButton* repairButton_ = nullptr;
+  QPushButton* saveButton_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QPushButton* browseButton_ = nullptr;
+  QWidget* destinationLabel_ = nullptr;
+  QWidget* previewLabel_ = nullptr;
+  QWidget* fileProgressLabel_ = nullptr;
+  QWidget* totalProgressLabel_ = nullptr;
+  CJobLog* log_ = nullptr;
+  QTextEdit* notice_ = nullptr;
+  CXEditPrompt* destinationEdit_ = nullptr;
+  QCheckBox* extractMedia_ = nullptr;
+  QTreeWidget* entryList_ = nullptr;
+  CEstProgressCtrl* fileProgress_ = nullptr;
+  CEstProgressCtrl* totalProgress_ = nullptr;
+};
+
+}  // namespace keelmend
