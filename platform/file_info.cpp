@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <system_error>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
@@ -40,6 +41,26 @@ std::int64_t CalendarAsUtc(const std::tm& tm) {
   const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   const std::int64_t days = era * 146097 + doe - 719468;
   return days * 86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+}
+
+bool WalkBelow(const std::filesystem::path& folder, const std::filesystem::path& relative,
+               const FileVisitor& visit) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    const auto status = it->symlink_status(ec);
+    if (ec) {
+      ec.clear();
+      continue;
+    }
+    const std::filesystem::path inner = relative / it->path().filename();
+    if (std::filesystem::is_directory(status)) {
+      if (!WalkBelow(it->path(), inner, visit)) return false;
+    } else if (std::filesystem::is_regular_file(status)) {
+      if (!visit(it->path(), inner)) return false;
+    }
+  }
+  return true;
 }
 
 bool IsHiddenName(const std::filesystem::path& path) {
@@ -104,6 +125,10 @@ std::optional<FileInfo> ReadFileInfo(const std::filesystem::path& path) {
   return info;
 }
 #endif
+
+bool WalkFiles(const std::filesystem::path& folder, const FileVisitor& visit) {
+  return WalkBelow(folder, {}, visit);
+}
 
 std::int64_t CurrentUtcOffset() {
   const std::time_t now = std::time(nullptr);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace keelmend::platform {
@@ -42,6 +43,17 @@ struct FileInfo {
 // Information about `path`, following a symbolic link to its target.
 // Nothing when the path does not exist or cannot be examined.
 std::optional<FileInfo> ReadFileInfo(const std::filesystem::path& path);
+
+// Visits every ordinary file below `folder`: depth first, entries in the
+// order the directory enumeration returns them (never sorted), a sub-folder
+// at the point where the enumeration meets it. Symbolic links are neither
+// followed nor visited; pipes, devices and sockets are not visited; what
+// cannot be read is passed over. `visit` gets the file's path and its path
+// relative to `folder`, and returns false to end the walk. Returns false when
+// `visit` ended it.
+using FileVisitor =
+    std::function<bool(const std::filesystem::path& file, const std::filesystem::path& relative)>;
+bool WalkFiles(const std::filesystem::path& folder, const FileVisitor& visit);
 
 // Seconds to add to a UTC time to get local time, as of now (the offset of
 // the moment of the call, not of any particular date).
