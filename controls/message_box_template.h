@@ -44,7 +44,9 @@ class CPPMessageBoxTemplate : public QDialog {
   bool IsDismissalLocked() const;
 
  public slots:
+  // Refused (does nothing) for a Yes/No box; otherwise ends with kIdCancel.
   void reject() override;
+  void done(int result) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -56,6 +58,7 @@ class CPPMessageBoxTemplate : public QDialog {
   void OpenLink(const QString& target);
 
   int style_;
+  bool finishing_ = false;  // a button (or reject of an OK box) ends the box
   QLabel* text_label_ = nullptr;
   QList<QPushButton*> buttons_;
 };

@@ -48,8 +48,8 @@ class ScriptedUserQuery final : public UserQuery {
 
  private:
   struct Answer {
-    Kind kind;
-    int button_id;
+    Kind kind = Kind::kMessage;
+    int button_id = 0;
     QStringList paths;
   };
   // Records `question` and pops its answer; false when unscripted.

@@ -48,8 +48,9 @@ class CSplashScreenEx : public QWidget {
                     int timeout_ms = kDefaultTimeoutMs);
 
   // Takes the picture, places the window (centred on the screen or on the
-  // parent by the style) and shapes it by `key`. A null picture returns
-  // false and changes nothing: the window then stays empty and invisible.
+  // parent by the style) and shapes it by `key`. A null picture, or one of
+  // nothing but the key colour, returns false and changes nothing: the
+  // window then stays empty and invisible.
   bool SetSplashPicture(const QImage& picture, QColor key);
 
   // Shows the window at its place without activating it, fading in when the
