@@ -135,6 +135,11 @@ class Checker {
   }
   bool AtEnd() const { return i_ >= s_.size(); }
   bool LooksAt(std::string_view what) const { return s_.substr(i_, what.size()) == what; }
+  // The text ends in the middle of `what`.
+  bool EndsInside(std::string_view what) const {
+    const auto rest = s_.substr(i_);
+    return rest.size() < what.size() && what.substr(0, rest.size()) == rest;
+  }
   void SkipSpace() {
     while (!AtEnd() && IsSpace(s_[i_])) ++i_;
   }
@@ -148,6 +153,9 @@ class Checker {
   // Comments, processing instructions and (before the root) a doctype.
   // Returns false with no fault set when nothing of the kind is next.
   bool Misc(bool allowDoctype) {
+    if (EndsInside("<!--") || EndsInside("<![CDATA[") || (allowDoctype && EndsInside("<!DOCTYPE"))) {
+      return Short();
+    }
     if (LooksAt("<?")) return SkipPast("?>");
     if (LooksAt("<!--")) return SkipPast("-->");
     if (allowDoctype && LooksAt("<!DOCTYPE")) return SkipPast(">");
@@ -205,6 +213,7 @@ class Checker {
       const auto before = i_;
       SkipSpace();
       if (AtEnd()) return Short();
+      if (EndsInside("/>")) return Short();
       if (LooksAt("/>")) {
         i_ += 2;
         tag.selfClosing = true;
