@@ -11,11 +11,13 @@
 #include <string_view>
 
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include "engine/sinks.h"
 #include "workspace/picture_box.h"
+#include "workspace/workspace_artwork.h"
 #include "workspace/workspace_state.h"
 
 class QCheckBox;
@@ -104,9 +106,13 @@ class CSalvorView : public QWidget {
   void SetLogText(const QString& text);
   // Replaces the notice text and makes its bold runs bold.
   void SetNotice(Notice notice);
-  // Applies a row of the state table: flags, buttons, Stop, progress rows,
-  // preview, log and notice.
+  // Applies a row of the state table: flags, buttons, Stop, progress rows
+  // (with a new layout), preview, log and notice. The repair job ends with
+  // Repaired, the save job starts with Saving.
   void ApplyWindowState(WindowState state);
+  // The end of a save: back to the Repaired row with the Saved notice; the
+  // preview stays as it is.
+  void FinishSave();
   // The destination edit's text (empty while it shows its prompt).
   QString Destination() const;
   void SetDestination(const QString& text);
@@ -120,9 +126,11 @@ class CSalvorView : public QWidget {
 
   // --- job hooks -----------------------------------------------------------
   // Starts the repair job thread with the job record; set by whoever owns the
-  // jobs. Without one, StartRepair prepares the window and starts nothing.
+  // jobs. The starter sets jobThreadAlive for the thread's lifetime. Without
+  // one, Repair files does nothing.
   void SetRepairJobStarter(std::function<void(JobContext*)> starter) { repairStarter_ = std::move(starter); }
   // Starts the save job thread (which reads and checks the destination).
+  // Without one, Save does nothing.
   void SetSaveJobStarter(std::function<void(JobContext*)> starter) { saveStarter_ = std::move(starter); }
   // The main window handed to the jobs in jobContext (default: this window's
   // top-level window).
@@ -152,27 +160,41 @@ class CSalvorView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void LoadArtwork();
   void CreateControls();
   void CreateButtons();
-  void CreateTexts();
+  QPushButton* MakeButton(int id, const QString& caption, const QString& tooltip, ButtonArt art);
+  QWidget* MakeLabel(const QString& text, const QFont& font);
+  void CreateLogAndNotice();
+  void CreateDestination();
+  void CreateEntryList();
   void CreateProgressRows();
   void WatchForStatusText(QWidget* widget);
+  QString StatusTextOf(QWidget* control) const;
   void Layout(int width, int height);
+  void ScaleWatermark(const QSize& size);
   void ApplyStateNow(WindowState state);
-  void ClearWorkRootReleasingPreview();
+  void ApplyProgressRows(ProgressRows rows);
+  void ApplyLogRule(LogRule rule);
+  QWidget* MainWindow() const;
+  // Work folders.
+  bool WorkRootExists() const;
+  bool WorkRootIsFolder() const;
+  // Releases the shown picture, then clears and removes the work root.
+  void ClearWorkRootNow();
+  std::filesystem::path WorkFolderOf(int row) const;
   void RemoveRow(int row);
   void RenameFoldersAfterRemoval(int removedRow);
   void ReturnToIdle();
-  QString StatusTextOf(QWidget* widget) const;
-  QWidget* MainWindow() const;
 
   std::shared_ptr<WorkspaceState> state_;
-  QWidget* mainWindow_ = nullptr;
+  QPointer<QWidget> mainWindow_;
   std::function<void(JobContext*)> repairStarter_;
   std::function<void(JobContext*)> saveStarter_;
 
