@@ -380,6 +380,11 @@ std::uint32_t AddEntry(ZipWriter& w, std::string name, EntrySource& source, cons
   // Room kept for this entry's and all earlier central headers and the end record.
   const std::uint64_t reserve =
       w.centralBytes + kCentralHeaderBytes + r.nameLength + r.centralExtraLength + kEndRecordBytes;
+  const std::uint64_t headerBytes = kLocalHeaderBytes + r.nameLength + r.localExtraLength;
+  if (r.method == kZipMethodStored &&
+      std::uint64_t{w.written} + headerBytes + source.size + reserve > w.settings.maxArchiveBytes) {
+    return kZipWriteFailed;  // a stored entry's size is known: refuse it before writing
+  }
   if (!Emit(w, LocalHeader(r, localExtra), reserve)) {
     RollBack(w, r.localHeaderOffset);
     return kZipWriteFailed;
@@ -466,8 +471,9 @@ std::uint32_t ZipWriterAddBytes(ZipWriteHandle* handle, std::string_view entryNa
 }
 
 std::uint32_t ZipWriterClose(ZipWriteHandle* handle) {
-  if (handle == nullptr || !handle->writer) return kZipBadArguments;
+  if (handle == nullptr) return kZipBadArguments;
   if (handle->kind != kZipHandleKindArchive) return kZipWrongHandleKind;
+  if (!handle->writer) return kZipBadArguments;
   ZipWriter& w = *handle->writer;
   if (w.closed) return kZipOk;
   std::uint32_t result = w.broken ? kZipWriteFailed : kZipOk;
