@@ -10,7 +10,6 @@
 #include "engine/repair_pipeline.h"
 #include "engine/salvage_scan.h"
 #include "engine/work_folder.h"
-#include "platform/entry_names.h"
 #include "platform/temp_paths.h"
 
 namespace keelmend::cli {
@@ -38,22 +37,13 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-// The scan's entry names carry backslashes for separators; show them as the
-// archive did, with slashes.
-std::string ShownName(const SalvagedEntry& e) {
-  std::string name = platform::EntryNameForDisplay(e.name);
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  return name;
-}
-
 void PrintEntriesJson(const std::vector<SalvagedEntry>& entries) {
   std::printf("[");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SalvagedEntry& e = entries[i];
     std::printf("%s\n  {\"name\": %s, \"compressedSize\": %u, \"uncompressedSize\": %u, "
                 "\"dataOffset\": %llu, \"method\": %u, \"modified\": %s}",
-                i ? "," : "", JsonString(ShownName(e)).c_str(), e.compressedSize,
+                i ? "," : "", JsonString(ShownEntryName(e.name)).c_str(), e.compressedSize,
                 e.uncompressedSize, static_cast<unsigned long long>(e.dataOffset), e.method,
                 JsonString(e.modifiedText).c_str());
   }
@@ -65,7 +55,7 @@ void PrintEntriesTable(const std::vector<SalvagedEntry>& entries) {
   for (const SalvagedEntry& e : entries) {
     std::printf("%12u %12u %12llu  %-40s %s\n", e.compressedSize, e.uncompressedSize,
                 static_cast<unsigned long long>(e.dataOffset), e.modifiedText.c_str(),
-                ShownName(e).c_str());
+                ShownEntryName(e.name).c_str());
   }
   std::printf("%zu entr%s found\n", entries.size(), entries.size() == 1 ? "y" : "ies");
 }

@@ -79,9 +79,7 @@ void Summarise(const ExtractionReport& report, const std::vector<SalvagedEntry>&
   summary.entriesFound = entries.size();
   summary.entriesWritten = report.written;
   for (const EntryResult& e : report.entries) {
-    std::string shown = platform::EntryNameForDisplay(e.name);
-    for (char& c : shown)
-      if (c == '\\') c = '/';
+    const std::string shown = ShownEntryName(e.name);
     if (e.outcome == EntryOutcome::kDamaged) summary.damaged.push_back(shown);
     if (e.outcome == EntryOutcome::kSkipped) summary.skipped.push_back(shown);
   }
@@ -107,6 +105,13 @@ void FinishRepairJob(std::size_t n, JobSinks& sinks) {
 }
 
 }  // namespace
+
+std::string ShownEntryName(std::string_view listedName) {
+  std::string shown = platform::EntryNameForDisplay(listedName);
+  for (char& c : shown)
+    if (c == '\\') c = '/';
+  return shown;
+}
 
 FileRepairSummary RepairFile(const std::filesystem::path& source, const std::string& itemText,
                              const std::filesystem::path& workFolder, JobSinks& sinks) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/sinks.h"
@@ -97,6 +98,10 @@ struct FileSaveSummary {
 // from an earlier job of the same name is replaced, and only once the new one
 // is complete.
 std::vector<FileSaveSummary> RunSaveJob(const SaveRequest& request, JobSinks& sinks);
+
+// A listed entry name (raw bytes, backslashes) as UTF-8 text with "/"
+// between folders, the way the archive named it.
+std::string ShownEntryName(std::string_view listedName);
 
 // The log texts the jobs write, for the window's own lines and for tests.
 namespace joblog {
