@@ -1,0 +1,164 @@
+// Chunked raw deflate: whatever the chunking and the number of threads, the
+// output is one raw deflate stream that inflates back to the input, with the
+// input's CRC-32.
+#include "engine/parallel_deflate.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace keelmend {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+constexpr std::size_t kChunk = 32768;  // the smallest chunk, to cross many borders cheaply
+
+class VectorInput final : public DeflateInput {
+ public:
+  explicit VectorInput(const Bytes& data, std::size_t failAfter = SIZE_MAX) : data_(data), failAfter_(failAfter) {}
+  std::optional<std::size_t> Read(std::span<unsigned char> buffer) override {
+    if (offset_ >= failAfter_) return std::nullopt;
+    const std::size_t n = std::min(buffer.size(), data_.size() - offset_);
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(offset_), n, buffer.begin());
+    offset_ += n;
+    return n;
+  }
+
+ private:
+  const Bytes& data_;
+  std::size_t offset_ = 0;
+  std::size_t failAfter_;
+};
+
+class VectorOutput final : public DeflateOutput {
+ public:
+  explicit VectorOutput(std::size_t capacity = SIZE_MAX) : capacity_(capacity) {}
+  bool Write(std::span<const unsigned char> bytes) override {
+    if (bytes_.size() + bytes.size() > capacity_) return false;
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return true;
+  }
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+  std::size_t capacity_;
+};
+
+std::optional<Bytes> RawInflate(const Bytes& stream) {
+  z_stream zs{};
+  if (inflateInit2(&zs, -15) != Z_OK) return std::nullopt;
+  Bytes out;
+  std::array<unsigned char, 65536> chunk{};
+  zs.next_in = const_cast<unsigned char*>(stream.data());
+  zs.avail_in = static_cast<uInt>(stream.size());
+  int ret = Z_OK;
+  while (ret == Z_OK) {
+    zs.next_out = chunk.data();
+    zs.avail_out = chunk.size();
+    ret = inflate(&zs, Z_NO_FLUSH);
+    out.insert(out.end(), chunk.data(), chunk.data() + (chunk.size() - zs.avail_out));
+  }
+  const bool whole = ret == Z_STREAM_END && zs.avail_in == 0;
+  inflateEnd(&zs);
+  if (!whole) return std::nullopt;
+  return out;
+}
+
+Bytes SingleCallDeflate(const Bytes& data) {
+  z_stream zs{};
+  deflateInit2(&zs, 8, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&zs, static_cast<uLong>(data.size())) + 16);
+  zs.next_in = const_cast<unsigned char*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// Text with repeats that reach across chunk borders.
+Bytes Text(std::size_t size) {
+  std::mt19937 random(5);
+  Bytes out;
+  while (out.size() < size) {
+    const std::string word = "record" + std::to_string(random() % 3000) + ";";
+    out.insert(out.end(), word.begin(), word.end());
+  }
+  out.resize(size);
+  return out;
+}
+
+std::uint32_t Crc(const Bytes& data) {
+  return static_cast<std::uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size())));
+}
+
+TEST(ParallelDeflateTest, RoundTripsAtEveryChunkBorderWithAnyThreadCount) {
+  const std::size_t sizes[] = {0, 1, kChunk - 1, kChunk, kChunk + 1, 2 * kChunk, 7 * kChunk / 2, 9 * kChunk};
+  for (std::size_t size : sizes) {
+    const Bytes input = Text(size);
+    std::optional<Bytes> firstStream;
+    for (unsigned threads : {1u, 2u, 3u}) {
+      VectorInput in(input);
+      VectorOutput out;
+      const DeflateOutcome outcome = DeflateRawStream(in, out, {8, threads, kChunk});
+      ASSERT_EQ(outcome.status, DeflateStatus::kOk) << size << " bytes, " << threads << " threads";
+      EXPECT_EQ(outcome.bytesIn, size);
+      EXPECT_EQ(outcome.bytesOut, out.bytes().size());
+      EXPECT_EQ(outcome.crc, Crc(input)) << size;
+      const auto inflated = RawInflate(out.bytes());
+      ASSERT_TRUE(inflated.has_value()) << size << " bytes, " << threads << " threads";
+      EXPECT_EQ(*inflated, input) << size << " bytes, " << threads << " threads";
+      if (!firstStream) firstStream = out.bytes();
+      EXPECT_EQ(out.bytes(), *firstStream) << "the stream depends on the thread count, " << size;
+    }
+  }
+}
+
+TEST(ParallelDeflateTest, OneChunkGivesWhatASingleDeflateCallGives) {
+  for (std::size_t size : {std::size_t{0}, std::size_t{100}, kChunk}) {
+    const Bytes input = Text(size);
+    VectorInput in(input);
+    VectorOutput out;
+    ASSERT_EQ(DeflateRawStream(in, out, {8, 2, 4 * kChunk}).status, DeflateStatus::kOk);
+    EXPECT_EQ(out.bytes(), SingleCallDeflate(input)) << size;
+  }
+}
+
+TEST(ParallelDeflateTest, DictionaryKeepsCompressionCloseToOneStream) {
+  const Bytes input = Text(16 * kChunk);
+  VectorInput in(input);
+  VectorOutput out;
+  ASSERT_EQ(DeflateRawStream(in, out, {8, 2, kChunk}).status, DeflateStatus::kOk);
+  const std::size_t single = SingleCallDeflate(input).size();
+  EXPECT_LT(out.bytes().size(), single + single / 50) << "chunks compress as if without history";
+}
+
+TEST(ParallelDeflateTest, ReportsReadAndWriteFailures) {
+  const Bytes input = Text(5 * kChunk);
+  {
+    VectorInput in(input, 2 * kChunk);
+    VectorOutput out;
+    EXPECT_EQ(DeflateRawStream(in, out, {8, 2, kChunk}).status, DeflateStatus::kReadFailed);
+  }
+  {
+    VectorInput in(input);
+    VectorOutput out(100);
+    EXPECT_EQ(DeflateRawStream(in, out, {8, 2, kChunk}).status, DeflateStatus::kWriteFailed);
+  }
+  {
+    VectorInput in(input);
+    VectorOutput out;
+    EXPECT_EQ(DeflateRawStream(in, out, {42, 2, kChunk}).status, DeflateStatus::kCompressorFailed);
+  }
+}
+
+}  // namespace
+}  // namespace keelmend
