@@ -146,6 +146,14 @@ class OfficeSession:
             shutil.rmtree(self.profile, ignore_errors=True)
             self.profile = None
 
+    def kill(self):
+        """Ends the office at once (a hung or crashed one); stop() cleans up."""
+        if self.process is not None and self.process.poll() is None:
+            try:
+                os.killpg(self.process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
     def restart(self):
         self.stop()
         return self.start()
