@@ -73,7 +73,15 @@ def run_repair(command, files, out):
     os.makedirs(out, exist_ok=True)
     args = command + ["repair"] + files + ["--out", out]
     started = time.monotonic()
-    done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
+    try:
+        done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=600)
+    except subprocess.TimeoutExpired as exc:
+        print("repair of %d files did not finish in %d s" % (len(files), exc.timeout))
+        return -1, (exc.output or b"").decode("utf-8", "replace")
+    except OSError as exc:
+        print("repair command cannot run: %s" % exc)
+        return -1, str(exc)
     log = done.stdout.decode("utf-8", "replace")
     print("repair of %d files: exit %d in %.1f s" % (len(files), done.returncode,
                                                       time.monotonic() - started))
