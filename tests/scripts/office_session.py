@@ -35,7 +35,7 @@ def prop(name, value):
 
 
 class RecordingInteractionHandler(unohelper.Base, XInteractionHandler):
-    """Answers every question LibreOffice asks with Abort and remembers it.
+    """Answers every question LibreOffice asks with Abort (or No) and remembers it.
 
     A repair prompt, a password question or an error box all pass through
     here; a file that opens cleanly asks nothing.
@@ -45,25 +45,32 @@ class RecordingInteractionHandler(unohelper.Base, XInteractionHandler):
         self.requests = []
 
     def handle(self, request):
+        continuations = list(request.getContinuations())
         try:
-            what = request.getRequest()
-            self.requests.append(_describe(what))
-        except Exception as exc:  # pragma: no cover - diagnostics only
-            self.requests.append("unreadable request: %s" % exc)
-        for cont in request.getContinuations():
-            if cont.typeName.endswith("XInteractionAbort") or "Abort" in str(type(cont)):
-                try:
+            what = _describe(request.getRequest())
+        except Exception:
+            # pyuno cannot hand over some request types; the answers on
+            # offer still tell what kind of question it was.
+            what = "a question"
+        offered = [_interfaces(c) for c in continuations]
+        self.requests.append("%s offering %s" % (what, ", ".join(
+            "/".join(i for i in names if i.startswith("XInteraction")) or "?" for names in offered)))
+        # Never approve: a repair prompt must not repair.
+        for refusal in ("XInteractionAbort", "XInteractionDisapprove"):
+            for names, cont in zip(offered, continuations):
+                if refusal in names:
                     cont.select()
                     return
-                except Exception:
-                    pass
-        for cont in request.getContinuations():
-            try:
-                if hasattr(cont, "select"):
-                    cont.select()
-                    return
-            except Exception:
-                pass
+
+
+def _interfaces(continuation):
+    """Short names of the interfaces a pyuno object says it supports."""
+    text = repr(continuation)
+    start = text.find("supportedInterfaces={")
+    if start < 0:
+        return []
+    body = text[start + len("supportedInterfaces={"):text.find("}", start)]
+    return [name.rsplit(".", 1)[-1] for name in body.split(",") if name]
 
 
 def _describe(anything):
