@@ -166,6 +166,18 @@ def expected_rows(engine, intact, tables):
     return dict(tables) if ok else {}
 
 
+def check_case(original, lay, damaged, intact):
+    """The byte-range verdict against the bytes: an entry counted intact is
+    found whole (header, data, descriptor) in the damaged file; a lost one
+    is not. Raises AssertionError on a mismatch."""
+    for name, (start, _, _, end) in lay.entries.items():
+        whole = damaged.find(original[start:end]) >= 0
+        if whole != (name in intact):
+            raise AssertionError("%s: computed %s, but it is %s in the damaged bytes" % (
+                name, "intact" if name in intact else "lost",
+                "whole" if whole else "not whole"))
+
+
 def make_corpus(source, out):
     os.makedirs(out, exist_ok=True)
     cases = []
@@ -180,6 +192,7 @@ def make_corpus(source, out):
             with open(os.path.join(out, name), "wb") as f:
                 f.write(damaged)
             intact = sorted(survivors(lay, destroyed, cut))
+            check_case(data, lay, damaged, intact)
             cases.append({
                 "file": name, "original": original, "engine": spec["engine"],
                 "damage": label, "intact": intact,
