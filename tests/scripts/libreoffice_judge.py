@@ -164,7 +164,14 @@ def judge_case(judge, case, rebuilt, original):
     if case["damage"] == "intact" and not failures:
         failures += ["intact file: " + d for d in content_differences(original, rebuilt)]
     tables = sorted(DATABASES[case["original"]]["tables"])
-    result = judge.open(rebuilt, tables)
+    # LibreOffice writes an embedded HSQLDB database back into the file it
+    # opened, even unchanged; it gets a copy, and the rebuilt file stays as
+    # the repair wrote it.
+    opened = os.path.join(os.path.dirname(os.path.dirname(rebuilt)), "opened",
+                          os.path.basename(rebuilt))
+    os.makedirs(os.path.dirname(opened), exist_ok=True)
+    shutil.copyfile(rebuilt, opened)
+    result = judge.open(opened, tables)
     if result.crashed:
         failures.append("LibreOffice died opening it")
     if not result.opened:
