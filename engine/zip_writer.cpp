@@ -430,7 +430,12 @@ std::uint32_t CheckAdd(ZipWriteHandle* handle, std::string_view entryName, std::
 }  // namespace
 
 ZipWriter::ZipWriter(std::FILE* file, std::filesystem::path archivePath, const ZipWriterSettings& limits)
-    : output(file), path(std::move(archivePath)), settings(limits) {}
+    : output(file), path(std::move(archivePath)), settings(limits) {
+  // Settings may lower the format's limits, never raise them.
+  const ZipWriterSettings format;
+  settings.maxArchiveBytes = std::min(settings.maxArchiveBytes, format.maxArchiveBytes);
+  settings.maxEntries = std::min(settings.maxEntries, format.maxEntries);
+}
 
 ZipWriter::~ZipWriter() {
   if (output) std::fclose(output);

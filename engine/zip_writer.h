@@ -54,7 +54,7 @@ inline constexpr std::uint16_t kZipFlagUtf8Name = 0x0800;
 inline constexpr int kZipDeflateLevel = 8;
 
 // Limits and tuning of one writer. The defaults are the format's limits;
-// tests may lower them.
+// lower values are kept (tests use them), higher ones are cut back.
 struct ZipWriterSettings {
   std::uint64_t maxArchiveBytes = 0x7FFFFFFF;  // the archive stays below 2 GiB
   std::size_t maxEntries = 65535;

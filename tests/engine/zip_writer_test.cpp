@@ -245,6 +245,20 @@ TEST_F(ZipWriterTest, WritesTheDescribedBytesForAStoredAndADeflatedEntry) {
   EXPECT_EQ(ReadAll(archive), expected.b);
 }
 
+TEST_F(ZipWriterTest, DosTimeIsLocalAndTheTimestampFieldKeepsUnixTime) {
+  setenv("TZ", "XYZ-5", 1);  // five hours east of UTC
+  tzset();
+  const fs::path archive = dir_ / "out.zip";
+  auto handle = ZipWriterOpen(archive);
+  ASSERT_EQ(ZipWriterAddFile(handle.get(), "a.xml", Source("a.xml", ToBytes("a"))), kZipOk);
+  ASSERT_EQ(ZipWriterClose(handle.get()), kZipOk);
+  const Bytes bytes = ReadAll(archive);
+  EXPECT_EQ(U16At(bytes, 10), (3u << 11) | (13u << 5) | 10u) << "22:13:20 UTC is 03:13:20 local";
+  EXPECT_EQ(U16At(bytes, 12), (43u << 9) | (11u << 5) | 15u) << "on the next day";
+  EXPECT_EQ(U32At(bytes, 30 + 5 + 5), static_cast<std::uint32_t>(kFixedModified));
+  EXPECT_EQ(U32At(bytes, 30 + 5 + 9), static_cast<std::uint32_t>(kFixedAccessed));
+}
+
 TEST_F(ZipWriterTest, EmptyArchiveIsTheBareEndRecord) {
   const fs::path archive = dir_ / "empty.zip";
   auto handle = ZipWriterOpen(archive);
@@ -617,6 +631,8 @@ TEST_P(IndependentReaderTest, AcceptsTheWritersOutput) {
     EXPECT_NE(r.output.find(name), std::string::npos) << name << " missing from\n" << r.output;
   }
 }
+
+void PrintTo(const Reader& reader, std::ostream* os) { *os << reader.program; }
 
 std::string ReaderName(const ::testing::TestParamInfo<Reader>& info) {
   std::string name = info.param.program;
