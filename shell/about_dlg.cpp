@@ -81,7 +81,8 @@ void CAboutDlg::CreateControls() {
   version_->setProperty("controlId", about_id::kVersionLabel);
 
   rights_ = new CTrelTransparentStatic(this);
-  rights_->setGeometry(FromDialogUnits(60, 85, 165, 8));
+  // The notice may run to the box's right margin.
+  rights_->setGeometry(FromDialogUnits(60, 85, 170, 8));
   rights_->setProperty("controlId", about_id::kRightsLabel);
   software_ = new CTrelTransparentStatic(this);
   software_->setGeometry(FromDialogUnits(60, 99, 165, 8));

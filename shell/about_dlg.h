@@ -18,7 +18,7 @@ class CTrelTransparentStatic;
 
 inline const QString kApplicationTitle = QStringLiteral("VantrelWorks Keelmend");
 inline const QString kRightsNotice =
-    QStringLiteral("Copyright \u00A9 2026 VantrelWorks. All rights reserved.");
+    QStringLiteral("\u00A9 2026 VantrelWorks. All rights reserved.");
 inline const QString kMakerWebSite = QStringLiteral("https://vantrelworks.example/keelmend");
 inline const QString kSupportAddress = QStringLiteral("support@vantrelworks.example");
 inline const QString kSalesAddress = QStringLiteral("sales@vantrelworks.example");

@@ -260,7 +260,7 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-QPixmap LogoPixmap() {
+QPixmap LogoPixmap(bool onDarkBar) {
   QPixmap pixmap(250, 50);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -272,14 +272,14 @@ QPixmap LogoPixmap() {
   maker.setBold(true);
   maker.setLetterSpacing(QFont::PercentageSpacing, 108);
   p.setFont(maker);
-  p.setPen(QColor(0x4a, 0x5d, 0x7a));
+  p.setPen(onDarkBar ? QColor(0xc8, 0xd2, 0xe0) : QColor(0x4a, 0x5d, 0x7a));
   p.drawText(QRectF(56, 4, 190, 16), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("VANTRELWORKS"));
   QFont product(QStringLiteral("DejaVu Serif"));
   product.setPixelSize(22);
   product.setBold(true);
   p.setFont(product);
-  p.setPen(QColor(0x15, 0x42, 0x8b));
+  p.setPen(onDarkBar ? QColor(0xff, 0xff, 0xff) : QColor(0x15, 0x42, 0x8b));
   p.drawText(QRectF(55, 18, 192, 28), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("Keelmend"));
   return pixmap;

@@ -18,8 +18,9 @@ QIcon ProgramIcon();
 QPixmap ProgramIconPixmap(int size);
 
 // The logo at the right of the toolbar row: 250 x 50 pixels, transparent
-// background, the icon and the text "VantrelWorks Keelmend".
-QPixmap LogoPixmap();
+// background, the icon and the text "VantrelWorks Keelmend"; light text
+// for dark bars.
+QPixmap LogoPixmap(bool onDarkBar = false);
 
 // The about box's background picture, 360 x 334 pixels.
 QPixmap AboutBackground();

@@ -234,7 +234,6 @@ void CMainFrame::CreateLogo() {
   logo_->setProperty("controlId", frame_command::kLogo);
   logo_->setAccessibleName(kIdleStatusText);
   logo_->setAccessibleDescription(kMakerHomePage);
-  logo_->setPixmap(LogoPixmap());
   logo_->setAlignment(Qt::AlignCenter);
   logo_->setCursor(Qt::PointingHandCursor);
   logo_->setMouseTracking(true);
@@ -281,6 +280,7 @@ void CMainFrame::ApplyBarStyle() {
   menuBar()->setStyleSheet(sheet);
   toolbar_->setStyleSheet(sheet);
   statusBar()->setStyleSheet(sheet);
+  logo_->setPixmap(LogoPixmap(LookFor(look_).barText.lightness() > 128));
 }
 
 void CMainFrame::CheckLookItem() {

@@ -60,7 +60,8 @@ QStringList FileArguments(const QStringList& arguments) {
     const QString& argument = arguments[i];
     if (argument.isEmpty()) continue;
     QString path = argument;
-    if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+    if (argument.contains(QLatin1String("://")) ||
+        argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
       const QUrl url(argument);
       if (!url.isLocalFile()) continue;
       path = url.toLocalFile();
