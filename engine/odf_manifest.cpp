@@ -14,6 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kDatabaseMediaType = "application/vnd.oasis.opendocument.base";
+constexpr const char* kConfigurationMediaType = "application/vnd.sun.xml.ui.configuration";
 constexpr const char* kManifestNamespace = "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0";
 constexpr const char* kManifestVersion = "1.3";
 
@@ -431,8 +432,18 @@ struct Patch {
   std::vector<std::string> added;
 };
 
+// A path that leads out of the package ("..", absolute) names nothing in it.
+bool LeavesPackage(const std::string& fullPath) {
+  if (fullPath.front() == '/' || fullPath.find('\\') != std::string::npos) return true;
+  for (const auto& part : fs::path(fullPath)) {
+    if (part == "..") return true;
+  }
+  return false;
+}
+
 bool Gone(const fs::path& folder, const std::string& fullPath) {
   if (fullPath.empty() || fullPath == "/" || fullPath == "mimetype") return false;
+  if (LeavesPackage(fullPath)) return true;
   if (fullPath.back() == '/') return !IsDirectory(folder / fs::path(fullPath).parent_path());
   return !IsRegularFile(folder / fs::path(fullPath));
 }
@@ -617,6 +628,8 @@ std::vector<ManifestListing> ExpectedListings(const fs::path& workFolder) {
     }
     if (IsRegularFile(full)) {
       listings.push_back({relative, MediaTypeFor(relative)});
+    } else if (relative == "Configurations2" && IsDirectory(full)) {
+      listings.push_back({"Configurations2/", kConfigurationMediaType});
     } else if (IsDirectory(full) && IsRegularFile(full / "content.xml")) {
       listings.push_back({relative + "/", SubDocumentType(relative, full)});
     }

@@ -61,8 +61,9 @@ struct ManifestListing {
 std::string MediaTypeFor(std::string_view fullPath);
 
 // What the manifest of `workFolder` must list, in sorted order: "/" first,
-// then every regular file and every sub-document folder (a folder below the
-// root, other than META-INF, that holds a content.xml directly).
+// then every regular file, every sub-document folder (a folder below the
+// root, other than META-INF, that holds a content.xml directly) and the
+// user-interface configuration folder Configurations2/ when it is there.
 std::vector<ManifestListing> ExpectedListings(const std::filesystem::path& workFolder);
 
 // A complete manifest text for `listings` (manifest version 1.3).

@@ -289,6 +289,24 @@ TEST_F(ManifestFolder, LinesOfFilesThatAreGoneAreDropped) {
             " manifest.xml: dropped the entry of database/data, which is gone....\r\n");
 }
 
+TEST_F(ManifestFolder, LinesLeadingOutOfThePackageAreDropped) {
+  WriteFile(folder_ / "content.xml", "<x/>");
+  WriteFile(folder_.parent_path() / "outside.xml", "<x/>");  // exists, but not in the package
+  WriteFile(ManifestPath(),
+            "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">\n"
+            " <manifest:file-entry manifest:full-path=\"/\" manifest:media-type=\"m\"/>\n"
+            " <manifest:file-entry manifest:full-path=\"../outside.xml\" manifest:media-type=\"\"/>\n"
+            " <manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>\n"
+            " <manifest:file-entry manifest:full-path=\"" + folder_.string() + "/content.xml\" "
+            "manifest:media-type=\"\"/>\n"
+            "</manifest:manifest>\n");
+  const auto repair = EnsureManifest(folder_, log_);
+  fs::remove(folder_.parent_path() / "outside.xml");
+  EXPECT_EQ(repair.dropped,
+            (std::vector<std::string>{"../outside.xml", folder_.string() + "/content.xml"}));
+  EXPECT_EQ(Paths(ParseManifest(Manifest())), (std::vector<std::string>{"/", "content.xml"}));
+}
+
 // LibreOffice refuses a package with a file its manifest does not list, and
 // one whose manifest lacks the root entry.
 TEST_F(ManifestFolder, UnlistedFilesAndTheRootEntryAreAdded) {
@@ -343,12 +361,14 @@ TEST_F(ManifestFolder, SubDocumentFoldersAreListedAndNamesEscaped) {
   WriteFile(folder_ / "misc" / "Doc" / "mimetype", "application/vnd.oasis.opendocument.text");
   WriteFile(folder_ / "Pictures" / "a&b.png", "png");
   WriteFile(folder_ / "empty-folder" / ".keep", "");
+  WriteFile(folder_ / "Configurations2" / "accelerator" / "current.xml", "<x/>");
 
   EnsureManifest(folder_, log_);
   const auto parsed = ParseManifest(Manifest());
   ASSERT_EQ(parsed.fault, ManifestFault::kNone);
   EXPECT_EQ(Paths(parsed),
-            (std::vector<std::string>{"/", "Pictures/a&b.png", "content.xml", "empty-folder/.keep",
+            (std::vector<std::string>{"/", "Configurations2/", "Configurations2/accelerator/current.xml",
+                                      "Pictures/a&b.png", "content.xml", "empty-folder/.keep",
                                       "forms/Obj11/", "forms/Obj11/content.xml", "misc/Doc/",
                                       "misc/Doc/content.xml", "misc/Doc/mimetype", "reports/Obj21/",
                                       "reports/Obj21/content.xml"}));
@@ -357,6 +377,9 @@ TEST_F(ManifestFolder, SubDocumentFoldersAreListedAndNamesEscaped) {
             std::string::npos);
   EXPECT_NE(text.find("full-path=\"forms/Obj11/\" "
                       "manifest:media-type=\"application/vnd.oasis.opendocument.text\""),
+            std::string::npos);
+  EXPECT_NE(text.find("full-path=\"Configurations2/\" "
+                      "manifest:media-type=\"application/vnd.sun.xml.ui.configuration\""),
             std::string::npos);
   EXPECT_NE(text.find("full-path=\"misc/Doc/\" "
                       "manifest:media-type=\"application/vnd.oasis.opendocument.text\""),
