@@ -434,7 +434,7 @@ struct Patch {
 
 // A path that leads out of the package ("..", absolute) names nothing in it.
 bool LeavesPackage(const std::string& fullPath) {
-  if (fullPath.front() == '/' || fullPath.find('\\') != std::string::npos) return true;
+  if (fullPath.front() == '/') return true;
   for (const auto& part : fs::path(fullPath)) {
     if (part == "..") return true;
   }
