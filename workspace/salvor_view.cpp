@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -31,20 +32,36 @@ namespace {
 
 constexpr int kStatusTextLimit = 259;
 
-QFont BodyFont() {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setStyleHint(QFont::Serif);
-  font.setPixelSize(18);
-  font.setWeight(QFont::Normal);
+// A font whose line (ascent plus descent) is `cellHeight` pixels high: the
+// window's font sizes are given as the height of a text line, not of the em.
+QFont FontOfCellHeight(const QString& family, QFont::StyleHint hint, int cellHeight, bool bold) {
+  QFont font(family);
+  font.setStyleHint(hint);
+  font.setBold(bold);
+  int pixels = cellHeight;
+  for (; pixels > 6; --pixels) {
+    font.setPixelSize(pixels);
+    if (QFontMetrics(font).height() <= cellHeight) break;
+  }
+  font.setPixelSize(pixels);
   return font;
 }
 
-QFont HeadingFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(16);
-  font.setWeight(QFont::Bold);
+// Where a face is wider than the one the layout was made for, a label's font
+// shrinks until its text fits the label's fixed width.
+QFont FittedToWidth(QFont font, const QString& text, int width) {
+  while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(text) > width) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
   return font;
+}
+
+QFont BodyFont() {
+  return FontOfCellHeight(QStringLiteral("Times New Roman"), QFont::Serif, 18, false);
+}
+
+QFont HeadingFont() {
+  return FontOfCellHeight(QStringLiteral("Arial"), QFont::SansSerif, 16, true);
 }
 
 // The notice box's own font: plain Arial, 9 points.
@@ -89,13 +106,13 @@ void CSalvorView::CreateControls() {
   fileList_->SetPreviewRequest([this](int row) { ShowFilePreview(row); });
   connect(fileList_, &CTrelListCtrl::statusTextChanged, this, &CSalvorView::statusTextChanged);
   CreateButtons();
-  destinationLabel_ = MakeLabel(texts::kDestinationLabel, HeadingFont());
+  destinationLabel_ = MakeLabel(texts::kDestinationLabel, HeadingFont(), 290);
   preview_ = new CPictureBox(this);
   SetId(preview_, workspace_id::kPreview);
   CreateLogAndNotice();
   CreateDestination();
   fileList_->SetItemImages(FileListImages());
-  previewLabel_ = MakeLabel(texts::kPreviewLabel, HeadingFont());
+  previewLabel_ = MakeLabel(texts::kPreviewLabel, HeadingFont(), 90);
   CreateEntryList();
   extractMedia_ = new QCheckBox(texts::kExtractMedia, this);
   SetId(extractMedia_, workspace_id::kExtractMedia);
@@ -149,10 +166,10 @@ void CSalvorView::CreateButtons() {
   connect(exitButton_, &QPushButton::clicked, this, &CSalvorView::exitRequested);
 }
 
-QWidget* CSalvorView::MakeLabel(const QString& text, const QFont& font) {
+QWidget* CSalvorView::MakeLabel(const QString& text, const QFont& font, int width) {
   auto* label = new CTrelTransparentStatic(text, this);
   SetId(label, workspace_id::kLabel);
-  label->setFont(font);
+  label->setFont(FittedToWidth(font, text, width));
   label->setAccessibleName(text);
   return label;
 }
@@ -196,8 +213,8 @@ void CSalvorView::CreateEntryList() {
 }
 
 void CSalvorView::CreateProgressRows() {
-  fileProgressLabel_ = MakeLabel(texts::kFileProgressLabel, BodyFont());
-  totalProgressLabel_ = MakeLabel(texts::kTotalProgressLabel, BodyFont());
+  fileProgressLabel_ = MakeLabel(texts::kFileProgressLabel, BodyFont(), 150);
+  totalProgressLabel_ = MakeLabel(texts::kTotalProgressLabel, BodyFont(), 150);
   fileProgress_ = new CEstProgressCtrl(this);
   SetId(fileProgress_, workspace_id::kFileProgress);
   fileProgress_->setAccessibleName(QStringLiteral("File progress"));

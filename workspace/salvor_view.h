@@ -170,7 +170,8 @@ class CSalvorView : public QWidget {
   void CreateControls();
   void CreateButtons();
   QPushButton* MakeButton(int id, const QString& caption, const QString& tooltip, ButtonArt art);
-  QWidget* MakeLabel(const QString& text, const QFont& font);
+  // A label of id 9 whose font fits its text into `width` pixels.
+  QWidget* MakeLabel(const QString& text, const QFont& font, int width);
   void CreateLogAndNotice();
   void CreateDestination();
   void CreateEntryList();
