@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTextCursor>
@@ -432,7 +433,9 @@ bool CSalvorView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CSalvorView::mouseMoveEvent(QMouseEvent* event) {
-  emit statusTextChanged(QString());
+  // Over the background only: a move that a control passed on to its parent
+  // has been announced by the filter already.
+  if (!childAt(event->position().toPoint())) emit statusTextChanged(QString());
   QWidget::mouseMoveEvent(event);
 }
 
