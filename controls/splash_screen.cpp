@@ -1,6 +1,6 @@
 #include "controls/splash_screen.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,6 +24,7 @@ CSplashScreenEx::CSplashScreenEx() : QWidget(nullptr, kSplashFlags) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::NoFocus);
   setAccessibleName(kAppTitle);
+  timeout_.setParent(this);
   timeout_.setSingleShot(true);
   connect(&timeout_, &QTimer::timeout, this, &CSplashScreenEx::HideSplash);
 }
@@ -64,6 +65,7 @@ void CSplashScreenEx::Place() {
 }
 
 void CSplashScreenEx::ShowSplash() {
+  focus_owner_ = QApplication::activeWindow();
   if (!picture_.isNull()) {
     if ((style_ & kFadeIn) && PlatformCanFade()) {
       setWindowOpacity(0.0);
@@ -135,6 +137,16 @@ QRegion CSplashScreenEx::RegionFromPicture(const QImage& picture, QColor key) {
   QRegion region;
   region.setRects(runs.constData(), static_cast<int>(runs.size()));
   return region;
+}
+
+bool CSplashScreenEx::event(QEvent* event) {
+  // Some platforms activate every window they show, whatever its hints; give
+  // the activation straight back to the window that had it.
+  if (event->type() == QEvent::WindowActivate && focus_owner_ != nullptr &&
+      focus_owner_ != this) {
+    focus_owner_->activateWindow();
+  }
+  return QWidget::event(event);
 }
 
 void CSplashScreenEx::paintEvent(QPaintEvent*) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QString>
 #include <QTimer>
@@ -80,6 +81,7 @@ class CSplashScreenEx : public QWidget {
   static QRegion RegionFromPicture(const QImage& picture, QColor key);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -89,6 +91,7 @@ class CSplashScreenEx : public QWidget {
   void Fade(qreal from, qreal to, int ms, bool then_delete);
 
   QWidget* owner_ = nullptr;
+  QPointer<QWidget> focus_owner_;  // the active window when it was shown
   int style_ = 0;
   int timeout_ms_ = kDefaultTimeoutMs;
   QImage picture_;
