@@ -16,13 +16,13 @@ HelpPlaces DefaultHelpPlaces() {
   HelpPlaces places;
   places.programDir = QCoreApplication::applicationDirPath();
   const QDir program(places.programDir);
-  places.guideDirs << places.programDir;
-#ifdef KEELMEND_SOURCE_DOCS_DIR
-  places.guideDirs << QStringLiteral(KEELMEND_SOURCE_DOCS_DIR);
-#endif
-  places.guideDirs << QDir::cleanPath(program.filePath(QStringLiteral("../share/doc/keelmend")));
+  places.guideDirs << places.programDir
+                   << QDir::cleanPath(program.filePath(QStringLiteral("../share/doc/keelmend")));
 #ifdef KEELMEND_INSTALL_DOCS_DIR
   places.guideDirs << QStringLiteral(KEELMEND_INSTALL_DOCS_DIR);
+#endif
+#ifdef KEELMEND_SOURCE_DOCS_DIR
+  places.guideDirs << QStringLiteral(KEELMEND_SOURCE_DOCS_DIR);
 #endif
   places.guideDirs.removeDuplicates();
 #ifdef Q_OS_WIN

@@ -23,8 +23,8 @@ struct HelpPlaces {
 };
 
 // The places of this build: the running program's folder; the guide next to
-// the program, in the source tree's docs/, in ../share/doc/keelmend relative
-// to the program and in the configured documentation folder. .chm files are
+// the program, in ../share/doc/keelmend relative to the program, in the
+// configured documentation folder and in the source tree's docs/. .chm files are
 // taken as viewable on Windows only.
 HelpPlaces DefaultHelpPlaces();
 

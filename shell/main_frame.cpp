@@ -1,5 +1,7 @@
 #include "shell/main_frame.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -388,14 +390,20 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::PlaceLogo() {
   if (logo_ == nullptr) return;
-  // At the right end of the toolbar row, clear of the window's edge.
+  // At the right end of the toolbar row; in a narrow window it gives way to
+  // the buttons and runs off the right edge instead of covering them.
+  int x = width() - 250;
   int y = 28;
   if (toolbar_ != nullptr && toolbar_->isVisible() &&
       toolBarArea(toolbar_) == Qt::TopToolBarArea) {
     const QRect row = toolbar_->geometry();
     y = row.top() + (row.height() - kLogoHeight) / 2;
+    if (const QList<QAction*> buttons = toolbar_->actions(); !buttons.isEmpty()) {
+      if (QWidget* last = toolbar_->widgetForAction(buttons.last()))
+        x = std::max(x, row.left() + last->geometry().right() + 12);
+    }
   }
-  logo_->setGeometry(width() - 250, y, kLogoWidth, kLogoHeight);
+  logo_->setGeometry(x, y, kLogoWidth, kLogoHeight);
   logo_->raise();
 }
 

@@ -293,6 +293,7 @@ class MainFrameTest : public QObject {
   void workspaceAndLogoWriteTheStatusPane() {
     test::RecordedLinks links;
     CMainFrame frame(kNoSplash);
+    frame.resize(1280, 800);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     emit frame.View()->statusTextChanged(QStringLiteral("Save..."));
@@ -307,6 +308,28 @@ class MainFrameTest : public QObject {
     QCOMPARE(links.Opened(), QStringList{kMakerHomePage});
     frame.Command(32805)->trigger();
     QCOMPARE(links.Opened().last(), kProductPage);
+  }
+
+  // In the narrowest window the logo keeps clear of the toolbar's buttons.
+  void logoNeverCoversAButton_data() {
+    QTest::addColumn<int>("width");
+    QTest::newRow("narrowest") << 650;
+    QTest::newRow("wide") << 1280;
+  }
+  void logoNeverCoversAButton() {
+    QFETCH(int, width);
+    CMainFrame frame(kNoSplash);
+    frame.resize(width, 600);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTRY_COMPARE(frame.width(), width);
+    QToolBar* bar = frame.StandardToolBar();
+    for (QAction* action : bar->actions()) {
+      QWidget* button = bar->widgetForAction(action);
+      const QRect onFrame(button->mapTo(&frame, QPoint(0, 0)), button->size());
+      QVERIFY2(!onFrame.intersects(frame.Logo()->geometry()), qPrintable(action->toolTip()));
+    }
+    QVERIFY(frame.Logo()->geometry().intersects(bar->geometry()));
   }
 
   void chromeHasAccessibleNames() {
