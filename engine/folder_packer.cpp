@@ -1,6 +1,8 @@
 #include "engine/folder_packer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <random>
 #include <string_view>
 #include <system_error>
@@ -21,8 +23,10 @@ std::unique_ptr<ZipWriteHandle> OpenTemporary(const std::filesystem::path& archi
                                               const ZipWriterSettings& settings,
                                               std::filesystem::path& tempPath,
                                               platform::ErrorCode& error) {
-  std::random_device seed;
-  std::mt19937 random(seed());
+  // Clock and address make names that differ between runs and packers;
+  // CreateNew keeps any clash harmless.
+  std::mt19937 random(static_cast<std::uint32_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count() ^ reinterpret_cast<std::uintptr_t>(&tempPath)));
   const std::filesystem::path folder = archivePath.parent_path();
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
     std::filesystem::path candidate = archivePath.filename();

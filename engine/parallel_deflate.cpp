@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <future>
+#include <system_error>
 #include <vector>
 
 namespace keelmend {
@@ -107,10 +108,16 @@ std::vector<unsigned char> TailOf(const Chunk& chunk) {
 
 void CompressRound(std::vector<Chunk>& chunks, std::size_t count, int level) {
   std::vector<std::future<void>> helpers;
-  for (std::size_t i = 1; i < count; ++i) {
-    helpers.push_back(std::async(std::launch::async, CompressChunk, std::ref(chunks[i]), level));
+  std::size_t started = 1;
+  try {
+    for (; started < count; ++started) {
+      helpers.push_back(std::async(std::launch::async, CompressChunk, std::ref(chunks[started]), level));
+    }
+  } catch (const std::system_error&) {
+    // No thread to be had: the chunks not handed out are done here.
   }
   if (count > 0) CompressChunk(chunks[0], level);
+  for (std::size_t i = started; i < count; ++i) CompressChunk(chunks[i], level);
   for (auto& helper : helpers) helper.get();
 }
 
