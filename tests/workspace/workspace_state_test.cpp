@@ -1,5 +1,7 @@
 // The working states of the workspace window: what each enables, shows and
 // says, reached through the same commands the user gives.
+#include <thread>
+
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTextBlock>
@@ -7,6 +9,7 @@
 #include <QtTest>
 
 #include "controls/edit_prompt.h"
+#include "controls/est_progress_ctrl.h"
 #include "view_fixture.h"
 #include "workspace/job_log.h"
 #include "workspace/salvor_doc.h"
@@ -136,6 +139,8 @@ class WorkspaceStateTest : public QObject {
   void saveRefusedWhileAJobRuns();
   void clearingCommandsWaitForTheJobThread();
   void documentKeysFollowTheFlags();
+  void repairClearsTheLastRunAndHandsTheJobItsRecord();
+  void aJobThreadDrivesTheWindow();
 };
 
 void WorkspaceStateTest::stateRules_data() {
@@ -431,6 +436,67 @@ void WorkspaceStateTest::documentKeysFollowTheFlags() {
   view.EnableSaveGroup(true);
   doc.OnFileSave();
   QCOMPARE(saves, 1);
+}
+
+void WorkspaceStateTest::repairClearsTheLastRunAndHandsTheJobItsRecord() {
+  PrivateTempDir temp;
+  ScriptedUserQuery query;
+  ScopedUserQuery seam(query);
+  QWidget frame;
+  CSalvorView view(&frame);
+  view.SetMainWindow(&frame);
+  SelectOneFile(view, query);
+  const auto oldRun = MakeWorkFolder(kFile, 0, "first run");
+  WritePicture(oldRun / "Thumbnails" / "thumbnail.png", Qt::red);
+  QCOMPARE(view.ShowFilePreview(0), 1);  // a picture of the first run on screen
+  view.TotalProgress()->SetRange(10);
+  view.TotalProgress()->SetPos(7);
+
+  JobContext* handed = nullptr;
+  bool rootGoneAtStart = false;
+  view.SetRepairJobStarter([&](JobContext* context) {
+    handed = context;
+    rootGoneAtStart = !std::filesystem::exists(GetWorkRoot());
+  });
+  view.StartRepair();
+  QVERIFY(rootGoneAtStart);
+  QVERIFY(!view.PreviewPanel()->HasImage());
+  QCOMPARE(handed, &view.State().jobContext);
+  QCOMPARE(handed->view, &view);
+  QCOMPARE(handed->mainWindow, &frame);
+  QVERIFY(view.ListHoldsResults());
+  QCOMPARE(view.TotalProgress()->Pos(), 0);
+  QCOMPARE(view.FileProgress()->Pos(), 0);
+}
+
+void WorkspaceStateTest::aJobThreadDrivesTheWindow() {
+  // What a job does from its thread: each call is carried out on the window
+  // thread while the job waits.
+  PrivateTempDir temp;
+  ScriptedUserQuery query;
+  ScopedUserQuery seam(query);
+  CSalvorView view;
+  SelectOneFile(view, query);
+  view.SetRepairJobStarter([](JobContext*) {});
+  view.StartRepair();
+  std::atomic<bool> done{false};
+  std::thread job([&view, &done] {
+    view.AppendLog(kFile.toStdString() + "  Repaired....\r\n", kLogGreen);
+    view.FileList()->ReplaceItem(0, view.FileList()->ItemText(0), CTrelListCtrl::Repaired);
+    view.FileList()->SetItemData(0, 1);
+    view.ApplyWindowState(WindowState::Repaired);
+    view.ApplyWindowState(WindowState::Saving);
+    view.FinishSave();
+    done = true;
+  });
+  QTRY_VERIFY(done.load());
+  job.join();
+  QCOMPARE(view.FileList()->ItemImage(0), int(CTrelListCtrl::Repaired));
+  QCOMPARE(view.FileList()->ItemData(0), 1);
+  QCOMPARE(view.NoticeBox()->toPlainText(), NoticeTextOf(Notice::Saved).text);
+  QVERIFY(view.IsSaveEnabled());
+  QVERIFY(view.Control(workspace_id::kStop)->isHidden());
+  QCOMPARE(view.State().jobRunning.load(), 0);
 }
 
 QTEST_MAIN(WorkspaceStateTest)
