@@ -73,7 +73,8 @@ void CEstProgressCtrl::UpdateEstimate() {
     start_seconds_ = now;
     start_valid_ = true;
   }
-  const double elapsed = static_cast<double>(now - start_seconds_);
+  // A clock set back during the run counts as no time passed.
+  const double elapsed = static_cast<double>(std::max<std::int64_t>(now - start_seconds_, 0));
   completion_seconds_ = static_cast<double>(start_seconds_) + elapsed / fraction_;
   estimate_valid_ = true;
 }
@@ -122,6 +123,8 @@ void CEstProgressCtrl::RequestRepaint() {
   }
 }
 
+QRect CEstProgressCtrl::BarRect() const { return rect().adjusted(1, 1, -1, -1); }
+
 QSize CEstProgressCtrl::sizeHint() const {
   return {320, fontMetrics().height() + 10};
 }
@@ -139,13 +142,16 @@ void CEstProgressCtrl::paintEvent(QPaintEvent*) {
   }
   const QColor background = palette().color(QPalette::Button);
   const QColor highlight = palette().color(QPalette::Highlight);
-  const QRect area = rect();
+  // A one-pixel frame, and the bar within it.
+  const QRect area = BarRect();
   const int filled_width = static_cast<int>(area.width() * fraction);
   const QRect filled(area.left(), area.top(), filled_width, area.height());
   const QRect unfilled(area.left() + filled_width, area.top(),
                        area.width() - filled_width, area.height());
 
   QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
   painter.fillRect(area, background);
   painter.fillRect(filled, highlight);
 

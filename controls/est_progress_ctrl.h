@@ -64,6 +64,9 @@ class CEstProgressCtrl : public QWidget {
   static QColor InvertedTextColour(const QColor& background,
                                    const QColor& highlight);
 
+  // The bar inside the control's one-pixel frame.
+  QRect BarRect() const;
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 

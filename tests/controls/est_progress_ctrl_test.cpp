@@ -111,6 +111,18 @@ class EstProgressCtrlTest : public QObject {
                                         ShortTime(kStart.addSecs(150)));
   }
 
+  void ClockSetBackCountsAsNoTimePassed() {
+    CEstProgressCtrl bar;
+    bar.SetClock(clock_.Get());
+    Drive(bar, 4);
+    bar.SetPos(1);
+    bar.UpdateEstimate();
+    clock_.now = kStart.addSecs(-3600);
+    bar.SetPos(2);
+    bar.UpdateEstimate();
+    QCOMPARE(bar.EstimatedCompletion(), kStart);
+  }
+
   void CompletionAfterMidnightShowsOnlyTheTime() {
     CEstProgressCtrl bar;
     const QDateTime late(QDate(2026, 3, 10), QTime(23, 0, 0));
@@ -164,7 +176,7 @@ class EstProgressCtrlTest : public QObject {
     const QImage image = bar.grab().toImage();
     QCOMPARE(bar.GetProgressText(), QString());
     const QRgb background = bar.palette().color(QPalette::Button).rgb();
-    QCOMPARE(ColoursIn(image, image.rect()), QSet<QRgb>{background});
+    QCOMPARE(ColoursIn(image, bar.BarRect()), QSet<QRgb>{background});
   }
 
   void RangeAndPositionAreClamped_data() {
@@ -198,13 +210,20 @@ class EstProgressCtrlTest : public QObject {
     const QColor background = bar.palette().color(QPalette::Button);
     const QColor highlight = bar.palette().color(QPalette::Highlight);
     QVERIFY(!bar.GetProgressText().isEmpty());
-    // The corners: filled at the left, background at the right.
-    QCOMPARE(image.pixel(0, 0) | 0xFF000000, highlight.rgb());
-    QCOMPARE(image.pixel(399, 29) | 0xFF000000, background.rgb());
+    // Inside the frame: filled at the left, background at the right.
+    const QRect inside = bar.BarRect();
+    QCOMPARE(image.pixel(inside.topLeft()) | 0xFF000000, highlight.rgb());
+    QCOMPARE(image.pixel(inside.bottomRight()) | 0xFF000000, background.rgb());
+    QCOMPARE(image.pixel(inside.left() + inside.width() / 2 - 1, inside.top()) | 0xFF000000,
+             highlight.rgb());
+    QCOMPARE(image.pixel(inside.left() + inside.width() / 2, inside.top()) | 0xFF000000,
+             background.rgb());
     // Text pixels: white over the filled half, background XOR complemented
     // highlight over the other.
-    const QSet<QRgb> left = ColoursIn(image, QRect(0, 0, 200, 30));
-    const QSet<QRgb> right = ColoursIn(image, QRect(200, 0, 200, 30));
+    const int half = inside.width() / 2;
+    const QSet<QRgb> left = ColoursIn(image, QRect(inside.left(), inside.top(), half, inside.height()));
+    const QSet<QRgb> right = ColoursIn(image, QRect(inside.left() + half, inside.top(),
+                                                    inside.width() - half, inside.height()));
     QVERIFY(left.contains(QColor(Qt::white).rgb()));
     QVERIFY(right.contains(CEstProgressCtrl::InvertedTextColour(background, highlight).rgb()));
     QVERIFY(!right.contains(QColor(Qt::white).rgb()) || background == Qt::white);
