@@ -169,4 +169,4 @@ void JobLogTest::logSinkFeedsTheBox() {
 }
 
 QTEST_MAIN(JobLogTest)
-#include "job_log_test.moc"
+#include "workspace_job_log_test.moc"

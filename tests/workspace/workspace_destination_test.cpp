@@ -64,4 +64,4 @@ void DestinationTest::browseAsksWithItsTitle() {
 }
 
 QTEST_MAIN(DestinationTest)
-#include "destination_test.moc"
+#include "workspace_destination_test.moc"

@@ -378,4 +378,4 @@ void FileListTest::clickAndKeysAskForThePreview() {
 }
 
 QTEST_MAIN(FileListTest)
-#include "file_list_test.moc"
+#include "workspace_file_list_test.moc"

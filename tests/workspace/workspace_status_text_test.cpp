@@ -118,4 +118,4 @@ void StatusTextTest::fileListShowsTheItemUnderTheMouse() {
 }
 
 QTEST_MAIN(StatusTextTest)
-#include "status_text_test.moc"
+#include "workspace_status_text_test.moc"

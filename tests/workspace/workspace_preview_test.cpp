@@ -240,4 +240,4 @@ void PreviewTest::showPreviewFromAJobThread() {
 }
 
 QTEST_MAIN(PreviewTest)
-#include "preview_test.moc"
+#include "workspace_preview_test.moc"
