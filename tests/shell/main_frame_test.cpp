@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "controls/app_message_box.h"
+#include "controls/splash_screen.h"
 #include "engine/work_folder.h"
 #include "shell/app_looks.h"
 #include "shell/app_settings.h"
@@ -93,6 +94,32 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame.StatusPane(2)->text(), QStringLiteral("NUM"));
     QCOMPARE(frame.StatusPane(3)->text(), QStringLiteral("SCRL"));
     QVERIFY(frame.StatusPane(4) == nullptr);
+  }
+
+  void splashAtCreation_data() {
+    QTest::addColumn<bool>("splash");
+    QTest::newRow("with splash") << true;
+    QTest::newRow("without") << false;
+  }
+  void splashAtCreation() {
+    QFETCH(bool, splash);
+    auto splashes = [] {
+      int count = 0;
+      for (QWidget* widget : QApplication::allWidgets())
+        count += qobject_cast<CSplashScreenEx*>(widget) != nullptr ? 1 : 0;
+      return count;
+    };
+    const int before = splashes();
+    CMainFrame frame(FrameOptions{splash, true});
+    QCOMPARE(splashes() - before, splash ? 1 : 0);
+    for (QWidget* widget : QApplication::allWidgets()) {
+      if (auto* shown = qobject_cast<CSplashScreenEx*>(widget)) {
+        QVERIFY(!shown->Picture().isNull());
+        QCOMPARE(shown->Style(), CSplashScreenEx::kProgramStyle);
+        QCOMPARE(shown->TimeoutMs(), 2000);
+        shown->HideSplash();
+      }
+    }
   }
 
   void menuLabels_data() {
