@@ -2,6 +2,10 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -33,6 +37,53 @@ std::uint64_t Le64(const unsigned char* p) {
 
 // Signatures the searches look for.
 enum SignatureMask : unsigned { kLocalHeader = 1, kDataDescriptor = 2 };
+
+// The first i in [begin, end) where base[i..i+3] is one of the signatures in
+// `mask`, or `end`. base[i + 3] must be readable for every i < end. With SSE2
+// sixteen windows are tested at once (the speed of the search does not depend
+// on how many 'P' bytes the data holds); otherwise memchr finds each 'P'.
+std::size_t FindSignatureIn(const unsigned char* base, std::size_t begin, std::size_t end,
+                            unsigned mask) {
+  std::size_t i = begin;
+#if defined(__SSE2__)
+  const __m128i p = _mm_set1_epi8('P');
+  const __m128i k = _mm_set1_epi8('K');
+  const __m128i c3 = _mm_set1_epi8(0x03), c4 = _mm_set1_epi8(0x04);
+  const __m128i c7 = _mm_set1_epi8(0x07), c8 = _mm_set1_epi8(0x08);
+  const bool wantHeader = (mask & kLocalHeader) != 0;
+  const bool wantDescriptor = (mask & kDataDescriptor) != 0;
+  while (i + 16 <= end) {
+    const auto* at = reinterpret_cast<const __m128i*>(base + i);
+    const __m128i b0 = _mm_loadu_si128(at);
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + 1));
+    __m128i m = _mm_and_si128(_mm_cmpeq_epi8(b0, p), _mm_cmpeq_epi8(b1, k));
+    if (_mm_movemask_epi8(m) != 0) {
+      const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + 2));
+      const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + 3));
+      __m128i tail = _mm_setzero_si128();
+      if (wantHeader)
+        tail = _mm_or_si128(tail, _mm_and_si128(_mm_cmpeq_epi8(b2, c3), _mm_cmpeq_epi8(b3, c4)));
+      if (wantDescriptor)
+        tail = _mm_or_si128(tail, _mm_and_si128(_mm_cmpeq_epi8(b2, c7), _mm_cmpeq_epi8(b3, c8)));
+      const int bits = _mm_movemask_epi8(_mm_and_si128(m, tail));
+      if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+    }
+    i += 16;
+  }
+#endif
+  while (i < end) {
+    const void* hit = std::memchr(base + i, 'P', end - i);
+    if (hit == nullptr) return end;
+    i = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - base);
+    const unsigned char* w = base + i;
+    if (w[1] == 'K' && (((mask & kLocalHeader) && w[2] == 0x03 && w[3] == 0x04) ||
+                        ((mask & kDataDescriptor) && w[2] == 0x07 && w[3] == 0x08))) {
+      return i;
+    }
+    ++i;
+  }
+  return end;
+}
 
 // The source file seen through one block buffer. Reads that meet the end of
 // the file return fewer bytes, like the description's sequential reads. A read
@@ -93,20 +144,8 @@ class ScanSource {
       const unsigned char* base = buffer_.get();
       const std::size_t begin = static_cast<std::size_t>(from - bufStart_);
       const std::size_t end = bufLen_ - 3;  // windows [begin, end) lie inside the buffer
-      std::size_t i = begin;
-      while (i < end) {
-        const void* hit = std::memchr(base + i, 'P', end - i);
-        if (hit == nullptr) break;
-        i = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - base);
-        const unsigned char* w = base + i;
-        if (w[1] == 'K') {
-          if (((mask & kLocalHeader) && w[2] == 0x03 && w[3] == 0x04) ||
-              ((mask & kDataDescriptor) && w[2] == 0x07 && w[3] == 0x08)) {
-            return bufStart_ + i;
-          }
-        }
-        ++i;
-      }
+      const std::size_t i = FindSignatureIn(base, begin, end, mask);
+      if (i < end) return bufStart_ + i;
       from = bufStart_ + end;
     }
     return std::nullopt;
@@ -383,6 +422,30 @@ bool SalvageScan(const std::filesystem::path& sourcePath, std::vector<SalvagedEn
               entry.sizesFromDescriptor = true;
             }
           }
+        }
+      } else if (entry.compressedSize == 0 && entry.uncompressedSize == 0 && entry.method == 0 &&
+                 (entry.flags & 0x08) != 0) {
+        // Mended: a stored entry with a data descriptor (streaming writers)
+        // ends at the first "PK\7\8" whose sizes both equal the distance
+        // from the data's start; the description drops such entries.
+        std::uint64_t from = dataOffset;
+        for (;;) {
+          bool searchStopped = false;
+          const auto found = source.Find(from, kDataDescriptor, stopQuery, &searchStopped);
+          if (searchStopped) stopped = true;
+          if (!found) break;
+          unsigned char d[16];
+          if (source.Read(*found, d, sizeof d) == sizeof d) {
+            const std::uint64_t distance = *found - dataOffset;
+            if (Le32(d + 8) == distance && Le32(d + 12) == distance && distance <= 0xFFFFFFFFull) {
+              entry.crc32 = Le32(d + 4);
+              entry.crcKnown = true;
+              entry.compressedSize = entry.uncompressedSize = static_cast<std::uint32_t>(distance);
+              entry.sizesFromDescriptor = true;
+              break;
+            }
+          }
+          from = *found + 1;
         }
       } else if ((entry.flags & 0x08) != 0) {
         // Bit 3 with sizes in the header: the CRC may only be in the

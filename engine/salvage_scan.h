@@ -20,6 +20,11 @@
 // sizes and gives the CRC. Only when the stream does not end properly does
 // the scan fall back to the description's forward search for "PK\7\8".
 //
+// Also mended: a stored entry with flag bit 3 and zero sizes (as streaming
+// writers make them) is no longer dropped: it ends at the first "PK\7\8"
+// whose compressed and uncompressed sizes both equal its distance from the
+// entry's data; that descriptor gives the CRC.
+//
 // Choices where the description leaves them open:
 //   * names of 1024 bytes and more are kept with all their bytes (no
 //     truncation, nothing dropped); the extraction decides whether they can

@@ -388,6 +388,29 @@ TEST(SalvageScan, EndedStreamWithoutDescriptorKeepsMeasuredSizes) {
   EXPECT_FALSE(r.entries[0].sizesFromDescriptor);
 }
 
+TEST(SalvageScan, StoredEntryWithDescriptorIsDelimitedByMatchingDescriptor) {
+  std::string content = "stored ";
+  content += std::string("PK\x07\x08", 4);  // a descriptor look-alike with wrong sizes
+  test::PutLe32(content, 0);
+  test::PutLe32(content, 3);
+  test::PutLe32(content, 3);
+  content += test::TextBytes(400);
+  test::TempDir dir;
+  ZipBuilder zip;
+  ZipEntryOptions o;
+  o.method = ZipMethod::kStored;
+  o.dataDescriptor = true;
+  const auto e = zip.Add("mimetype", content, o);
+  zip.AddStored("next.txt", "next");
+  const auto r = ScanBytes(dir, zip.Bytes());
+  ASSERT_EQ(r.entries.size(), 2u);
+  EXPECT_EQ(r.entries[0].compressedSize, content.size());
+  EXPECT_EQ(r.entries[0].uncompressedSize, content.size());
+  EXPECT_EQ(r.entries[0].crc32, e.crc);
+  EXPECT_TRUE(r.entries[0].sizesFromDescriptor);
+  EXPECT_EQ(r.entries[1].name, "next.txt");
+}
+
 TEST(SalvageScan, BitThreeWithHeaderSizesTakesCrcFromDescriptor) {
   test::TempDir dir;
   ZipBuilder zip;
