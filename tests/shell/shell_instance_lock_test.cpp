@@ -169,4 +169,4 @@ class InstanceLockTest : public QObject {
 };
 
 QTEST_MAIN(InstanceLockTest)
-#include "instance_lock_test.moc"
+#include "shell_instance_lock_test.moc"

@@ -519,4 +519,4 @@ class MainFrameTest : public QObject {
 };
 
 QTEST_MAIN(MainFrameTest)
-#include "main_frame_test.moc"
+#include "shell_main_frame_test.moc"

@@ -126,4 +126,4 @@ class AboutDlgTest : public QObject {
 };
 
 QTEST_MAIN(AboutDlgTest)
-#include "about_dlg_test.moc"
+#include "shell_about_dlg_test.moc"

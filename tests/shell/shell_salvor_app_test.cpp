@@ -83,4 +83,4 @@ class SalvorAppTest : public QObject {
 };
 
 QTEST_MAIN(SalvorAppTest)
-#include "salvor_app_test.moc"
+#include "shell_salvor_app_test.moc"
