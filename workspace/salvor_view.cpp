@@ -65,6 +65,11 @@ QFont HeadingFont() {
   return FontOfCellHeight(QStringLiteral("Arial"), QFont::SansSerif, 16, true);
 }
 
+// The command buttons' font: the small dialog face of the platform.
+QFont ButtonFont() {
+  return FontOfCellHeight(QStringLiteral("Arial"), QFont::SansSerif, 14, false);
+}
+
 // The notice box's own font: plain Arial, 9 points.
 QFont NoticeFont() {
   QFont font(QStringLiteral("Arial"));
@@ -147,6 +152,7 @@ QPushButton* CSalvorView::MakeButton(int id, const QString& caption, const QStri
   const QPixmap image = ButtonImage(art);
   button->setIcon(QIcon(image));
   button->setIconSize(image.size());
+  button->setFont(ButtonFont());
   button->setFocusPolicy(Qt::TabFocus);
   return button;
 }
