@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -91,6 +92,11 @@ bool ListFiles(CSalvorView& view, const QStringList& files) {
 }  // namespace
 
 void OpenWorkspace(CMainFrame& frame, const QStringList& files) {
+  // Without a window manager (a bare X server, some kiosk sessions) nothing
+  // carries out the maximise request, so the window is given the screen's
+  // free area first; with one, the maximised state takes over as usual.
+  if (const QScreen* screen = frame.screen(); screen != nullptr)
+    frame.setGeometry(screen->availableGeometry());
   frame.showMaximized();
   CSalvorView* view = frame.View();
   if (view == nullptr) return;
