@@ -15,9 +15,13 @@ namespace keelmend {
 // focus alone keeps it. Setting a text:
 //   - a null QString is ignored;
 //   - while prompting, "" is ignored (the prompt stays);
-//   - setting exactly the prompt text leaves the state as it is;
+//   - setting exactly the prompt text leaves the state as it is (while
+//     prompting nothing changes; otherwise it is set as ordinary text);
 //   - any other text ends the prompt and is set.
 // The prompt comes back only through RestorePrompt().
+//
+// The prompt is the line edit's placeholder text in the palette's
+// PlaceholderText colour, so while it shows the caret stands before it.
 //
 // Use SetText/GetText (or setText/text, which this class hides with the same
 // rules). Typing into it or setting its text through a QLineEdit pointer
