@@ -10,7 +10,7 @@
 namespace keelmend {
 namespace {
 
-// The description's template, byte for byte (999 bytes, LF line ends, no LF
+// The template, byte for byte (999 bytes, LF line ends, no LF
 // after the last line). Program resource RCDATA 363 in the original.
 constexpr std::string_view kHsqldbTemplate = R"KMTPL(<?xml version="1.0" encoding="UTF-8"?>
 

@@ -1,8 +1,8 @@
-// Part 1.3: the database descriptor template.
+// The database descriptor template.
 //
 // A minimal content.xml for a database embedded in the file, written into a
 // work folder whenever the salvaged content.xml there is missing or shorter
-// than 999 bytes. The template is the description's 999-byte text (UTF-8, no
+// than 999 bytes. The template is a fixed 999-byte text (UTF-8, no
 // byte-order mark, lines ended by a single LF, none after the last line),
 // kept as a constant in descriptor_template.cpp. The four namespaces that are
 // not OASIS URNs are http://openoffice.org/2004/office,

@@ -1,17 +1,17 @@
-// Part 1.2: entry extraction.
+// Entry extraction.
 //
-// Writes every entry the salvage scan (Part 1.1) listed as an ordinary file
+// Writes every entry the salvage scan listed as an ordinary file
 // into a work folder, re-creating its sub-folders, and finally puts the
-// database descriptor template (Part 1.3) there when content.xml is missing
+// database descriptor template there when content.xml is missing
 // or short.
 //
-// Mended against the description:
+// Beyond a plain copy-or-inflate:
 //   * Streaming: nothing of an entry's full size is ever allocated. Data goes
 //     from the source, in 256 KiB pieces, through zlib's raw inflate (or a
 //     plain copy) into a temporary file in the target's own folder; that file
 //     is renamed onto the target only when it holds exactly the expected
 //     number of bytes with the expected CRC-32. A failed entry leaves no file
-//     and no temporary file. The description's "OPC" copy of the compressed
+//     and no temporary file. The classic "OPC" copy of the compressed
 //     bytes in the temporary directory is gone.
 //   * The inflater gets the entry's whole compressed data (not a limit taken
 //     from the uncompressed size), so small and incompressible entries are
@@ -25,7 +25,7 @@
 //     file name is left out with a red line
 //     path + " entry " + name + " cannot be a file name and is left out....\r\n".
 //   * Copy or inflate: the method from the header decides when it is known
-//     (0 copies, 8 inflates); for any other method value the description's
+//     (0 copies, 8 inflates); for any other method value the classic
 //     rule decides (sizes equal and non-zero: copy; otherwise inflate). When
 //     the chosen way fails its check and the two sizes are equal, the other
 //     way is tried, and whichever gives the expected size and CRC is kept
@@ -91,7 +91,7 @@ inline constexpr const char* kSourceNotReopenedText =
     " could not be opened again; its entries are left out....\r\n";
 
 // Extracts every entry of `entryList` into `workFolder`, then writes the
-// descriptor template (Part 1.3, WriteDescriptorTemplate(folder)). Progress:
+// descriptor template (WriteDescriptorTemplate(folder)). Progress:
 // Start(N), SetPosition(i) after entry i, SetPosition(N) at the end. A folder
 // that cannot be created is reported through `notify` with the system's
 // text; the lines about left-out entries go to `log` in red (kLogRed).
@@ -105,7 +105,7 @@ ExtractionReport ExtractEntries(const std::vector<SalvagedEntry>& entryList,
 struct EntryTarget {
   bool ok = false;                   // false: the name cannot be a file name
   std::filesystem::path outputPath;  // workFolder / the confined relative path
-  bool hadSeparator = false;         // the description's result: the name held a separator
+  bool hadSeparator = false;         // the classic result: the name held a separator
   std::string problem;               // why not ok
 };
 

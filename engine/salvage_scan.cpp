@@ -86,7 +86,7 @@ std::size_t FindSignatureIn(const unsigned char* base, std::size_t begin, std::s
 }
 
 // The source file seen through one block buffer. Reads that meet the end of
-// the file return fewer bytes, like the description's sequential reads. A read
+// the file return fewer bytes, like the classic sequential reads. A read
 // error is remembered and then treated as the end of the file.
 class ScanSource {
  public:
@@ -182,7 +182,7 @@ class ScanSource {
   ErrorCode readError_ = 0;
 };
 
-// The window the description tests next when its position is `p`: the
+// The window the classic scan tests next when its position is `p`: the
 // back-step moves a position above 4 back by three bytes.
 std::uint64_t NextWindow(std::uint64_t p) { return p > 4 ? p - 3 : p; }
 
@@ -404,7 +404,7 @@ bool SalvageScan(const std::filesystem::path& sourcePath, std::vector<SalvagedEn
           entry.crc32 = d.found ? d.crc : m.crc;
           entry.crcKnown = true;
         } else {
-          // The description's forward search from s, with the back-step.
+          // The classic forward search from s, with the back-step.
           bool searchStopped = false;
           const auto found =
               source.Find(NextWindow(s), kLocalHeader | kDataDescriptor, stopQuery, &searchStopped);
@@ -427,7 +427,7 @@ bool SalvageScan(const std::filesystem::path& sourcePath, std::vector<SalvagedEn
                  (entry.flags & 0x08) != 0) {
         // Mended: a stored entry with a data descriptor (streaming writers)
         // ends at the first "PK\7\8" whose sizes both equal the distance
-        // from the data's start; the description drops such entries.
+        // from the data's start; the classic scan drops such entries.
         std::uint64_t from = dataOffset;
         for (;;) {
           bool searchStopped = false;

@@ -1,11 +1,11 @@
-// Part 1.1: the salvage scan.
+// The salvage scan.
 //
 // Walks the raw bytes of a damaged .odb (ZIP) file from the first byte to the
 // last, looking for local file headers ("PK\3\4"), and appends one
 // SalvagedEntry per usable header to an entry list, in file order. The
 // central directory and end record are never consulted.
 //
-// Positions follow the description exactly: the 4-byte window is tested at
+// Positions follow the classic scan exactly: the 4-byte window is tested at
 // offset 0, then at 4, 5, 6, ... (offsets 1 to 3 are never the start of a
 // header); after a header the scan jumps over its data and resumes three
 // bytes before the end of the data (the back-step), so a header that directly
@@ -18,18 +18,18 @@
 // compressed bytes cannot cut the entry short. The data descriptor right
 // after the stream (with or without its optional signature) confirms the
 // sizes and gives the CRC. Only when the stream does not end properly does
-// the scan fall back to the description's forward search for "PK\7\8".
+// the scan fall back to the classic forward search for "PK\7\8".
 //
 // Also mended: a stored entry with flag bit 3 and zero sizes (as streaming
 // writers make them) is no longer dropped: it ends at the first "PK\7\8"
 // whose compressed and uncompressed sizes both equal its distance from the
 // entry's data; that descriptor gives the CRC.
 //
-// Choices where the description leaves them open:
+// Choices made here:
 //   * names of 1024 bytes and more are kept with all their bytes (no
 //     truncation, nothing dropped); the extraction decides whether they can
 //     be file names;
-//   * a name holds the bytes before its first NUL byte (the description reads
+//   * a name holds the bytes before its first NUL byte (the classic scan reads
 //     the name into a zeroed buffer and uses it as a zero-terminated text);
 //   * an invalid DOS date or time gives an empty modifiedText.
 #pragma once
@@ -45,7 +45,7 @@ namespace keelmend {
 
 // One usable local header found by the scan.
 struct SalvagedEntry {
-  // --- the fields of the description, in its order ---
+  // --- the classic record's fields, in its order ---
   std::string modifiedText;           // FormatDosDateTime of the header's date and time
   std::uint32_t compressedSize = 0;   // bytes of entry data in the source
   std::uint32_t uncompressedSize = 0; // bytes once extracted

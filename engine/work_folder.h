@@ -1,4 +1,4 @@
-// Part 1.4: the work root and the work folders.
+// The work root and the work folders.
 //
 // Work root: the user's temporary directory (platform/temp_paths: $TMPDIR,
 // else the private /tmp/keelmend-<uid>) followed by "BsTmp", computed afresh
@@ -15,7 +15,7 @@
 //     descriptor (openat/unlinkat), so a link swapped in during the walk is
 //     not followed either.
 //   * Read-only files: on Windows DeleteFileW leaves a read-only file alone,
-//     so the description's ClearWorkRoot keeps it (and its folders). On POSIX
+//     so the classic ClearWorkRoot keeps it (and its folders). On POSIX
 //     deleting depends on the folder's write permission, not the file's, and
 //     we do not emulate the Windows attribute: a read-only file in a work
 //     folder is deleted like any other. What really cannot be deleted (no

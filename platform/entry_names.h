@@ -6,7 +6,7 @@
 // name into a path below a folder follows these rules:
 //
 //   * both '\' and '/' separate components;
-//   * every ':' is removed (the description's rule: "C:\x\y.xml" becomes
+//   * every ':' is removed (the classic rule: "C:\x\y.xml" becomes
 //     "C\x\y.xml"), so a drive letter becomes an ordinary folder name;
 //   * empty components (leading, doubled or trailing separators, which also
 //     makes absolute names relative), "." and ".." are dropped - after the
@@ -53,7 +53,7 @@ std::string RelativePathToEntryName(const std::filesystem::path& relative);
 
 // An entry name as UTF-8 text for log lines: the bytes as they are when they
 // form valid UTF-8 (bit 11 names), else each byte widened to the character of
-// the same value (Latin-1), as the description widens 8-bit names.
+// the same value (Latin-1), as the classic scan widens 8-bit names.
 std::string EntryNameForDisplay(std::string_view entryName);
 
 }  // namespace keelmend::platform

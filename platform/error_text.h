@@ -2,7 +2,7 @@
 //
 // Error codes are the platform's native numbers (errno values on POSIX).
 // The scan and the extraction report a failed file-system call with this
-// text, the way the description shows the system message for the last error.
+// text, the way a failed call shows the system message for the last error.
 #pragma once
 
 #include <string>

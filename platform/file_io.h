@@ -18,7 +18,7 @@ namespace keelmend::platform {
 
 // A file opened for reading only.
 //
-// Exclusive opening: on Windows the description opens the source "not shared
+// Exclusive opening: on Windows the source is opened "not shared
 // with any other opener". The nearest POSIX equivalent is an advisory
 // exclusive lock, flock(LOCK_EX | LOCK_NB), taken at open: a second exclusive
 // opener (another copy of the program, or another InputFile in this one) is

@@ -1,4 +1,4 @@
-// Part 1.3: the database descriptor template.
+// The database descriptor template.
 #include "engine/descriptor_template.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ TEST(DescriptorTemplate, IsExactly999BytesOfTheDescribedText) {
 }
 
 TEST(DescriptorTemplate, MatchesTheDescriptionsLineTable) {
-  // Built here from the description's table: line, indent (one blank a level), content.
+  // Built here from the template's table of lines: line, indent (one blank a level), content.
   const std::vector<std::pair<int, std::string>> lines = {
       {0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
       {0, ""},

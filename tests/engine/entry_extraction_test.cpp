@@ -1,4 +1,4 @@
-// Part 1.2: extraction of salvaged entries into a work folder.
+// Extraction of salvaged entries into a work folder.
 #include "engine/entry_extraction.h"
 
 #include <gtest/gtest.h>
@@ -245,7 +245,7 @@ TEST(ExtractEntries, TruncatedStoredEntryWritesNothing) {
 }
 
 TEST(ExtractEntries, StreamEndingEarlyIsSizeMismatch) {
-  // The description's case: the stream ends before uncompressedSize bytes.
+  // The classic case: the stream ends before uncompressedSize bytes.
   test::TempDir dir;
   ZipBuilder zip;
   ZipEntryOptions o;

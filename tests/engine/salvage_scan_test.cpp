@@ -1,4 +1,4 @@
-// Part 1.1: the salvage scan, against files made with the zip fixture.
+// The salvage scan, against files made with the zip fixture.
 #include "engine/salvage_scan.h"
 #include "platform/file_io.h"
 
@@ -499,7 +499,7 @@ TEST(SalvageScan, StopDuringSizeRecoveryDropsTheEntry) {
   ExpectThreeLines(r, dir / "source.odb");
 }
 
-// The description's scan, byte by byte, for headers that need no size
+// The classic scan, byte by byte, for headers that need no size
 // recovery: the reference the buffered scan must agree with.
 std::vector<std::uint64_t> ReferenceScan(const std::string& b) {
   std::vector<std::uint64_t> found;

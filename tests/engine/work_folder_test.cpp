@@ -1,4 +1,4 @@
-// Part 1.4: work root, work folder names, clearing.
+// Work root, work folder names, clearing.
 #include "engine/work_folder.h"
 
 #include <gtest/gtest.h>
