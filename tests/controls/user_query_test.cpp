@@ -1,5 +1,9 @@
 // The user-query seam: installing it, and the scripted seam tests use.
+#include <QFile>
+#include <QFileDialog>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "controls/scripted_user_query.h"
@@ -11,6 +15,36 @@ using Kind = ScriptedUserQuery::Kind;
 namespace {
 
 constexpr char kFatalProbe[] = "KEELMEND_SCRIPTED_FATAL_PROBE";
+
+// The file dialog that is up now, if any.
+QFileDialog* OpenDialog() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
+      return dialog;
+    }
+  }
+  return nullptr;
+}
+
+// Once a file dialog is up, hands it to `act` (on the window thread).
+template <typename Act>
+void WhenDialogShows(QObject* context, Act act) {
+  auto* poll = new QTimer(context);
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, context, [poll, act] {
+    QFileDialog* dialog = OpenDialog();
+    if (dialog == nullptr) return;
+    poll->stop();
+    poll->deleteLater();
+    act(dialog);
+  });
+  poll->start();
+}
+
+void Touch(const QString& path) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+}
 
 }  // namespace
 
@@ -80,6 +114,64 @@ class UserQueryTest : public QObject {
     QCOMPARE(asked[2].kind, Kind::kChooseFolder);
     QCOMPARE(asked[2].text, QString("Select folder"));
     QVERIFY(script.Unscripted().isEmpty());
+  }
+
+  // The default seam shows real dialogs with the caption, filter and mode
+  // asked for, and returns what the user picked.
+  void RealOpenFileDialog() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Touch(dir.filePath("sales.odb"));
+    Touch(dir.filePath("stock.odb"));
+    QString caption;
+    QStringList filters;
+    bool many = false;
+    WhenDialogShows(this, [&](QFileDialog* dialog) {
+      caption = dialog->windowTitle();
+      filters = dialog->nameFilters();
+      many = dialog->fileMode() == QFileDialog::ExistingFiles;
+      dialog->setDirectory(dir.path());
+      dialog->selectFile("\"sales.odb\" \"stock.odb\"");
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the choice
+    });
+    DialogUserQuery real;
+    QStringList chosen = real.OpenFiles(nullptr, "Select files", "Base File (*.odb)");
+    chosen.sort();
+    QCOMPARE(chosen, (QStringList{dir.filePath("sales.odb"), dir.filePath("stock.odb")}));
+    QCOMPARE(caption, QString("Select files"));
+    QCOMPARE(filters, QStringList{"Base File (*.odb)"});
+    QVERIFY(many);
+  }
+
+  void RealFolderDialogFromAWorker() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString title;
+    bool on_window_thread = false;
+    WhenDialogShows(this, [&](QFileDialog* dialog) {
+      title = dialog->windowTitle();
+      on_window_thread = dialog->thread() == QCoreApplication::instance()->thread();
+      dialog->setDirectory(dir.path());
+      dialog->selectFile(dir.path());
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the choice
+    });
+    DialogUserQuery real;
+    QString chosen;
+    QThread* worker = QThread::create([&] { chosen = real.ChooseFolder(nullptr, "Select folder"); });
+    worker->start();
+    QVERIFY(QTest::qWaitFor([worker] { return worker->isFinished(); }, 30000));
+    delete worker;
+    QCOMPARE(QDir(chosen), QDir(dir.path()));
+    QCOMPARE(title, QString("Select folder"));
+    QVERIFY(on_window_thread);
+  }
+
+  void RealDialogCancelled() {
+    WhenDialogShows(this, [](QFileDialog* dialog) { dialog->reject(); });
+    DialogUserQuery real;
+    QCOMPARE(real.OpenFiles(nullptr, "Select files", "Base File (*.odb)"), QStringList());
+    WhenDialogShows(this, [](QFileDialog* dialog) { dialog->reject(); });
+    QCOMPARE(real.ChooseFolder(nullptr, "Select folder"), QString());
   }
 
   // Recording policy: the question is refused, noted, and the script kept.
