@@ -64,13 +64,17 @@ fs::path CSalvorView::WorkFolderOf(int row) const {
 
 void CSalvorView::SelectFiles() {
   if (state_->Busy()) return;  // a job still reads or writes the work folders
-  WaitCursor wait;
   const QStringList names = CurrentUserQuery().OpenFiles(this, QString(), texts::kOdbFilter);
   if (names.isEmpty()) return;  // cancelled: nothing changes
-  if (WorkRootIsFolder()) ClearWorkRootNow();
-  if (state_->listHoldsResults.load() != 0) {
-    fileList_->DeleteAll();
-    state_->listHoldsResults = 0;
+  {
+    // The wait cursor covers the clearing, not the dialog or the messages,
+    // which keep their own cursor.
+    WaitCursor wait;
+    if (WorkRootIsFolder()) ClearWorkRootNow();
+    if (state_->listHoldsResults.load() != 0) {
+      fileList_->DeleteAll();
+      state_->listHoldsResults = 0;
+    }
   }
   SetLogText(texts::kListedLog);
   ShowPreview(QString(), PreviewState::SelectToRepair);
