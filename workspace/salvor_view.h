@@ -141,8 +141,14 @@ class CSalvorView : public QWidget {
   const QPixmap& ScaledWatermark() const { return scaledWatermark_; }
 
  public slots:
-  void SelectFiles();   // Select files (button 2, Ctrl+N, Ctrl+O, menu)
-  void RemoveFiles();   // Remove files (button 3, menu)
+  // Select files (button 2, Ctrl+N, Ctrl+O, menu): the open-files dialog;
+  // names already listed (ignoring the case of A to Z) are reported and
+  // skipped. After a repair the list and the work root start afresh.
+  void SelectFiles();
+  // Remove files (button 3, menu): each selected file goes with its work
+  // folder; the work folders of the rows below are renamed with their rows,
+  // so a row's folder is always named after its current position.
+  void RemoveFiles();
   void StartRepair();   // Repair files (button 307, menu)
   void StartSave();     // Save (button 4, Ctrl+S, menu)
   void StopJob();       // Stop (button 11)
