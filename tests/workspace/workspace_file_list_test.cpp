@@ -70,6 +70,8 @@ class FileListTest : public QObject {
   void removingTheLastFileReturnsToIdle();
   void removingSomeFilesAsksToSelectAPreview();
   void clickAndKeysAskForThePreview();
+  void moreThanAHundredNamesAreAllListed();
+  void nonAsciiNamesKeepTheirFolders();
 };
 
 void FileListTest::isNotInListIgnoresOnlyTheCaseOfAToZ_data() {
@@ -375,6 +377,33 @@ void FileListTest::clickAndKeysAskForThePreview() {
   asked.clear();
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(10, list.viewport()->height() - 5));
   QVERIFY(asked.isEmpty());  // below the last item
+}
+
+void FileListTest::moreThanAHundredNamesAreAllListed() {
+  PrivateTempDir temp;
+  ScriptedUserQuery query;
+  ScopedUserQuery seam(query);
+  CSalvorView view;
+  QStringList names;
+  for (int i = 0; i < 150; ++i) names << QString("/many/file%1.odb").arg(i);
+  query.AnswerFiles(names);
+  view.SelectFiles();
+  QCOMPARE(Items(*view.FileList()), names);
+}
+
+void FileListTest::nonAsciiNamesKeepTheirFolders() {
+  PrivateTempDir temp;
+  CSalvorView view;
+  const QString name = QString::fromUtf8("/p/Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC.odb");
+  view.AddDroppedFiles({"/p/a.odb", name});
+  MarkRepaired(view, 0, "a");
+  MarkRepaired(view, 1, "euro");
+  WritePicture(WorkFolderPath(name.toStdString(), 1) / "Thumbnails" / "thumbnail.png", Qt::blue);
+  Select(*view.FileList(), {0});
+  view.RemoveFiles();
+  QCOMPARE(ReadFile(WorkFolderPath(name.toStdString(), 0) / "content.xml"), std::string("euro"));
+  QCOMPARE(view.ShowFilePreview(0), 1);
+  QVERIFY(view.PreviewPanel()->ImageDecoded());
 }
 
 QTEST_MAIN(FileListTest)
