@@ -163,11 +163,13 @@ bool CTrelListCtrl::IsNotInList(const QString& path) const {
 }
 
 QList<int> CTrelListCtrl::SelectedRows() const {
-  QList<int> rows;
-  for (int row = 0; row < topLevelItemCount(); ++row) {
-    if (topLevelItem(row)->isSelected()) rows.append(row);
-  }
-  return rows;
+  return RunOnGuiThread([this] {
+    QList<int> rows;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+      if (topLevelItem(row)->isSelected()) rows.append(row);
+    }
+    return rows;
+  });
 }
 
 void CTrelListCtrl::SetItemImages(const QList<QPixmap>& images) {

@@ -41,6 +41,8 @@ class CTrelListCtrl : public QTreeWidget {
   // Rows of the selected items, ascending.
   QList<int> SelectedRows() const;
 
+  // Window thread only from here on.
+
   // The three 20 x 20 item images (index = Image).
   void SetItemImages(const QList<QPixmap>& images);
   // The background picture behind the items; scaled by the caller.
