@@ -3,8 +3,11 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <future>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace keelmend {
@@ -24,6 +27,7 @@ struct Chunk {
   std::size_t compressedSize = 0;
   std::uint32_t crc = 0;
   bool ok = false;
+  bool done = false;  // compressed (guarded by the pool's mutex)
 };
 
 // Deflates one chunk into chunk.compressed, ending it with a sync flush or,
@@ -64,98 +68,175 @@ void CompressChunk(Chunk& chunk, int level) {
   chunk.ok = ok;
 }
 
-// Fills the chunks of one round from `input`. Returns how many were filled
-// (the last of them may be empty when the input ended on a chunk border),
-// or nothing on a read failure. `ended` turns true once the input is done.
-std::optional<std::size_t> ReadRound(DeflateInput& input, std::vector<Chunk>& chunks,
-                                     std::size_t chunkBytes, bool& ended) {
-  std::size_t filled = 0;
-  while (filled < chunks.size() && !ended) {
-    Chunk& chunk = chunks[filled];
-    if (chunk.data.size() != chunkBytes) chunk.data.resize(chunkBytes);
-    const auto got = input.Read(std::span<unsigned char>(chunk.data.data(), chunkBytes));
-    if (!got) return std::nullopt;
-    chunk.size = *got;
-    ended = *got < chunkBytes;
-    chunk.last = ended;
-    ++filled;
-  }
-  return filled;
+// Reads the next chunk from `input` into `chunk` and gives it `before` (the
+// last 32 KiB of input ahead of it) as dictionary; then `before` becomes this
+// chunk's own tail. False on a read failure. `ended` turns true once the
+// input is done; the last chunk may be empty when the input ended on a chunk
+// border.
+bool ReadChunk(DeflateInput& input, Chunk& chunk, std::size_t chunkBytes,
+               std::vector<unsigned char>& before, bool& ended) {
+  if (chunk.data.size() != chunkBytes) chunk.data.resize(chunkBytes);
+  const auto got = input.Read(std::span<unsigned char>(chunk.data.data(), chunkBytes));
+  if (!got) return false;
+  chunk.size = *got;
+  ended = *got < chunkBytes;
+  chunk.last = ended;
+  chunk.dictionary = before;
+  const std::size_t keep = std::min(chunk.size, kWindowBytes);
+  const std::size_t fromOld = std::min(before.size(), kWindowBytes - keep);
+  before.erase(before.begin(), before.end() - static_cast<std::ptrdiff_t>(fromOld));
+  before.insert(before.end(), chunk.data.begin() + static_cast<std::ptrdiff_t>(chunk.size - keep),
+                chunk.data.begin() + static_cast<std::ptrdiff_t>(chunk.size));
+  return true;
 }
 
-// Gives every chunk of the round the tail of the input before it.
-void SetDictionaries(std::vector<Chunk>& chunks, std::size_t count,
-                     const std::vector<unsigned char>& before) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i == 0) {
-      chunks[0].dictionary = before;
-      continue;
+// Compressor threads that take chunks in the order they are handed over.
+// Each chunk is marked done once compressed; the owner waits for that.
+class CompressorPool {
+ public:
+  CompressorPool(unsigned threads, int level) : level_(level) {
+    try {
+      for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for; with none, the caller compresses.
     }
-    const Chunk& previous = chunks[i - 1];
-    const std::size_t take = std::min(previous.size, kWindowBytes);
-    chunks[i].dictionary.assign(previous.data.begin() + static_cast<std::ptrdiff_t>(previous.size - take),
-                                previous.data.begin() + static_cast<std::ptrdiff_t>(previous.size));
   }
-}
-
-// The last 32 KiB of input seen so far, after `chunk` (a full chunk, so it
-// alone holds a whole window).
-std::vector<unsigned char> TailOf(const Chunk& chunk) {
-  const std::size_t take = std::min(chunk.size, kWindowBytes);
-  return {chunk.data.begin() + static_cast<std::ptrdiff_t>(chunk.size - take),
-          chunk.data.begin() + static_cast<std::ptrdiff_t>(chunk.size)};
-}
-
-void CompressRound(std::vector<Chunk>& chunks, std::size_t count, int level) {
-  std::vector<std::future<void>> helpers;
-  std::size_t started = 1;
-  try {
-    for (; started < count; ++started) {
-      helpers.push_back(std::async(std::launch::async, CompressChunk, std::ref(chunks[started]), level));
+  ~CompressorPool() {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
     }
-  } catch (const std::system_error&) {
-    // No thread to be had: the chunks not handed out are done here.
+    work_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
   }
-  if (count > 0) CompressChunk(chunks[0], level);
-  for (std::size_t i = started; i < count; ++i) CompressChunk(chunks[i], level);
-  for (auto& helper : helpers) helper.get();
+  CompressorPool(const CompressorPool&) = delete;
+  CompressorPool& operator=(const CompressorPool&) = delete;
+
+  bool Running() const { return !workers_.empty(); }
+
+  void Submit(Chunk& chunk) {
+    {
+      std::lock_guard lock(mutex_);
+      chunk.done = false;
+      queue_.push_back(&chunk);
+    }
+    work_.notify_one();
+  }
+
+  void WaitFor(const Chunk& chunk) {
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&] { return chunk.done; });
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      Chunk* chunk = nullptr;
+      {
+        std::unique_lock lock(mutex_);
+        work_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        chunk = queue_.front();
+        queue_.pop_front();
+      }
+      CompressChunk(*chunk, level_);
+      {
+        std::lock_guard lock(mutex_);
+        chunk->done = true;
+      }
+      finished_.notify_all();
+    }
+  }
+
+  int level_;
+  std::mutex mutex_;
+  std::condition_variable work_;
+  std::condition_variable finished_;
+  std::deque<Chunk*> queue_;
+  bool closing_ = false;
+  std::vector<std::thread> workers_;
+};
+
+// Adds a compressed chunk to the outcome and hands its bytes on.
+bool Deliver(const Chunk& chunk, DeflateOutput& output, DeflateOutcome& outcome) {
+  if (!chunk.ok) {
+    outcome.status = DeflateStatus::kCompressorFailed;
+    return false;
+  }
+  outcome.crc = static_cast<std::uint32_t>(
+      crc32_combine(outcome.crc, chunk.crc, static_cast<z_off_t>(chunk.size)));
+  outcome.bytesIn += chunk.size;
+  if (!output.Write(std::span<const unsigned char>(chunk.compressed.data(), chunk.compressedSize))) {
+    outcome.status = DeflateStatus::kWriteFailed;
+    return false;
+  }
+  outcome.bytesOut += chunk.compressedSize;
+  return true;
+}
+
+// One chunk after the other on the calling thread.
+DeflateOutcome DeflateHere(DeflateInput& input, DeflateOutput& output, std::size_t chunkBytes,
+                           int level) {
+  DeflateOutcome outcome;
+  Chunk chunk;
+  std::vector<unsigned char> before;
+  bool ended = false;
+  while (!ended) {
+    if (!ReadChunk(input, chunk, chunkBytes, before, ended)) {
+      outcome.status = DeflateStatus::kReadFailed;
+      return outcome;
+    }
+    CompressChunk(chunk, level);
+    if (!Deliver(chunk, output, outcome)) return outcome;
+  }
+  return outcome;
+}
+
+// A ring of chunks in flight: the calling thread reads ahead into free
+// slots while the pool compresses, and writes the chunks out in input order
+// as each one is done. No thread ever waits for a whole round.
+DeflateOutcome DeflateInPool(CompressorPool& pool, std::size_t slots, DeflateInput& input,
+                             DeflateOutput& output, std::size_t chunkBytes) {
+  DeflateOutcome outcome;
+  std::vector<Chunk> ring(slots);
+  std::vector<unsigned char> before;
+  std::size_t read = 0;     // chunks read and handed to the pool
+  std::size_t written = 0;  // chunks delivered
+  bool ended = false;
+  bool failed = false;
+  while (written < read || (!ended && !failed)) {
+    while (!ended && !failed && read - written < slots) {
+      Chunk& chunk = ring[read % slots];
+      if (!ReadChunk(input, chunk, chunkBytes, before, ended)) {
+        outcome.status = DeflateStatus::kReadFailed;
+        failed = true;
+        break;
+      }
+      pool.Submit(chunk);
+      ++read;
+    }
+    if (written == read) break;
+    const Chunk& next = ring[written % slots];
+    pool.WaitFor(next);
+    ++written;
+    // After a failure the chunks still in flight are only waited for.
+    if (!failed && !Deliver(next, output, outcome)) failed = true;
+  }
+  return outcome;
 }
 
 }  // namespace
 
 DeflateOutcome DeflateRawStream(DeflateInput& input, DeflateOutput& output,
                                 const DeflateSettings& settings) {
-  DeflateOutcome outcome;
   const std::size_t chunkBytes = std::max(settings.chunkBytes, kWindowBytes);
-  std::vector<Chunk> chunks(std::max(settings.threads, 1u));
-  std::vector<unsigned char> before;
-  bool ended = false;
-  while (!ended) {
-    const auto count = ReadRound(input, chunks, chunkBytes, ended);
-    if (!count) {
-      outcome.status = DeflateStatus::kReadFailed;
-      return outcome;
-    }
-    SetDictionaries(chunks, *count, before);
-    CompressRound(chunks, *count, settings.level);
-    for (std::size_t i = 0; i < *count; ++i) {
-      const Chunk& chunk = chunks[i];
-      if (!chunk.ok) {
-        outcome.status = DeflateStatus::kCompressorFailed;
-        return outcome;
-      }
-      outcome.crc = static_cast<std::uint32_t>(
-          crc32_combine(outcome.crc, chunk.crc, static_cast<z_off_t>(chunk.size)));
-      outcome.bytesIn += chunk.size;
-      if (!output.Write(std::span<const unsigned char>(chunk.compressed.data(), chunk.compressedSize))) {
-        outcome.status = DeflateStatus::kWriteFailed;
-        return outcome;
-      }
-      outcome.bytesOut += chunk.compressedSize;
-    }
-    if (!ended) before = TailOf(chunks[*count - 1]);
+  const unsigned threads = std::max(settings.threads, 1u);
+  if (threads > 1) {
+    CompressorPool pool(threads, settings.level);
+    // Two chunks per thread: one being compressed, one read and waiting.
+    if (pool.Running()) return DeflateInPool(pool, 2 * std::size_t{threads}, input, output, chunkBytes);
   }
-  return outcome;
+  return DeflateHere(input, output, chunkBytes, settings.level);
 }
 
 }  // namespace keelmend

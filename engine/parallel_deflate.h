@@ -9,6 +9,12 @@
 // The CRC-32 of each chunk is computed by the thread that compresses it and
 // the results are joined with crc32_combine.
 //
+// With more than one thread the calling thread only reads and writes: it
+// reads ahead into a ring of two chunks per compressor thread, each thread
+// takes the next chunk as soon as it is free, and the compressed chunks are
+// written out in input order. Memory stays a few chunks, whatever the size
+// of the input.
+//
 // The output depends only on the input, the level and the chunk size, never
 // on the number of threads: two runs over the same bytes give the same
 // stream. An input no larger than one chunk gives exactly what a single

@@ -28,6 +28,7 @@ class VectorInput final : public DeflateInput {
     offset_ += n;
     return n;
   }
+  std::size_t Offset() const { return offset_; }
 
  private:
   const Bytes& data_;
@@ -139,6 +140,37 @@ TEST(ParallelDeflateTest, DictionaryKeepsCompressionCloseToOneStream) {
   ASSERT_EQ(DeflateRawStream(in, out, {8, 2, kChunk}).status, DeflateStatus::kOk);
   const std::size_t single = SingleCallDeflate(input).size();
   EXPECT_LT(out.bytes().size(), single + single / 50) << "chunks compress as if without history";
+}
+
+// Notes, at every write, how far the input has been read by then.
+class ReadAheadProbe final : public DeflateOutput {
+ public:
+  explicit ReadAheadProbe(const VectorInput& input) : input_(input) {}
+  bool Write(std::span<const unsigned char>) override {
+    offsetAtWrite.push_back(input_.Offset());
+    return true;
+  }
+  std::vector<std::size_t> offsetAtWrite;
+
+ private:
+  const VectorInput& input_;
+};
+
+// However long the input, only a few chunks are held at any time: the
+// reading stays at most two chunks per thread ahead of the writing.
+TEST(ParallelDeflateTest, ReadsOnlyAFewChunksAheadOfTheOutput) {
+  constexpr std::size_t kChunks = 40;
+  const Bytes input = Text(kChunks * kChunk);
+  for (unsigned threads : {1u, 2u, 3u}) {
+    VectorInput in(input);
+    ReadAheadProbe out(in);
+    ASSERT_EQ(DeflateRawStream(in, out, {8, threads, kChunk}).status, DeflateStatus::kOk);
+    ASSERT_EQ(out.offsetAtWrite.size(), kChunks + 1) << "one write per chunk and the empty last one";
+    for (std::size_t k = 0; k < out.offsetAtWrite.size(); ++k) {
+      EXPECT_LE(out.offsetAtWrite[k], (k + 1 + 2 * threads) * kChunk)
+          << "write " << k << " with " << threads << " threads";
+    }
+  }
 }
 
 TEST(ParallelDeflateTest, ReportsReadAndWriteFailures) {
