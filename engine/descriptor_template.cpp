@@ -1,10 +1,10 @@
 #include "engine/descriptor_template.h"
 
-#include <sys/stat.h>
 
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/folder_removal.h"
 #include "platform/temp_paths.h"
 
 namespace keelmend {
@@ -50,9 +50,8 @@ std::string_view DescriptorTemplateText(DatabaseEngine engine) {
 }
 
 DatabaseEngine DetectDatabaseEngine(const std::filesystem::path& folder) {
-  struct stat info {};
-  const std::filesystem::path fbk = folder / "database" / "firebird.fbk";
-  if (::lstat(fbk.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return DatabaseEngine::kFirebird;
+  if (platform::KindOfPath(folder / "database" / "firebird.fbk") == platform::PathKind::kFile)
+    return DatabaseEngine::kFirebird;
   return DatabaseEngine::kHsqldb;
 }
 
@@ -60,10 +59,10 @@ bool WriteDescriptorTemplate(const std::filesystem::path& folder, DatabaseEngine
   try {
     if (folder.empty()) return false;
     const std::filesystem::path target = folder / "content.xml";
-    struct stat info {};
-    if (::lstat(target.c_str(), &info) == 0) {
-      if (S_ISDIR(info.st_mode)) return false;
-      if (S_ISREG(info.st_mode)) {
+    const platform::PathKind kind = platform::KindOfPath(target);
+    if (kind != platform::PathKind::kMissing) {
+      if (kind == platform::PathKind::kFolder) return false;
+      if (kind == platform::PathKind::kFile) {
         platform::InputFile existing;
         if (existing.Open(target, nullptr, /*exclusive=*/false) &&
             existing.Size() >= kDescriptorKeepThreshold) {
