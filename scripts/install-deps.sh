@@ -19,7 +19,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libgtest-dev libgmock-dev
   unzip zip libarchive-tools python3 file
-  xvfb xauth
+  xvfb xauth fonts-liberation
 )
 if [ "$want_office" = 1 ]; then
   packages+=(libreoffice-base libreoffice-sdbc-hsqldb libreoffice-sdbc-firebird python3-uno default-jre-headless)
