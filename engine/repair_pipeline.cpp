@@ -255,6 +255,19 @@ class SaveRun {
     }
   }
 
+  // A file the archive could not take is lost from the saved copy: each one
+  // gets a red line, so a save that drops data never reads as complete.
+  void LogLeftOut(const std::string& path, const PackResult& packed) {
+    for (const PackResult::Skipped& s : packed.skipped) {
+      const char* why = s.code == kZipSourceUnreadable         ? "it cannot be read"
+                        : s.name.size() > kZipMaxNameBytes ? "its name is longer than 259 bytes"
+                                                           : "the archive holds 65,535 entries already";
+      sinks_.log.Log(path + " entry " + platform::EntryNameForDisplay(s.name) +
+                         " is left out of the saved file (" + why + ")....\r\n",
+                     kLogRed);
+    }
+  }
+
   FileSaveSummary SaveOne(std::size_t row) {
     FileSaveSummary summary;
     const std::string& path = request_.items[row].itemText;
@@ -274,6 +287,7 @@ class SaveRun {
     if (request_.extractMedia) ExtractMedia(path, workFolder, name, summary);
 
     if (packed.ok) {
+      LogLeftOut(path, packed);
       summary.outcome = SaveOutcome::Saved;
       summary.archive = archive;
       sinks_.log.Log(path + kSaveDone, kLogGreen);

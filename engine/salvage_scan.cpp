@@ -192,8 +192,16 @@ struct Measured {
   bool stopped = false;  // the stop query said stop
   std::uint64_t consumed = 0;
   std::uint64_t produced = 0;
+  std::uint64_t read = 0;  // bytes read from the file, whole chunks
   std::uint32_t crc = 0;
 };
+
+// Bytes that measurements of streams which did not end may read in one scan:
+// twice the file plus 64 MiB. Without a cap, headers whose streams run on
+// to the end of the file (each holding all the headers after it) cost the
+// square of the file's size; once it is spent, the forward search alone
+// delimits such entries.
+std::uint64_t FailedMeasureBudget(std::uint64_t length) { return 2 * length + (64ull << 20); }
 
 // Inflates the raw deflate stream starting at `offset` until its end,
 // streaming (fixed buffers), to learn its compressed and uncompressed size.
@@ -248,6 +256,7 @@ Measured MeasureDeflateStream(ScanSource& source, std::uint64_t offset, const St
   }
   result.consumed = zs.total_in;
   result.produced = zs.total_out;
+  result.read = readPos - offset;
   result.crc = static_cast<std::uint32_t>(crc);
   inflateEnd(&zs);
   if (result.ended && (result.consumed > kLimit || result.produced > kLimit)) result.ended = false;
@@ -343,6 +352,7 @@ bool SalvageScan(const std::filesystem::path& sourcePath, std::vector<SalvagedEn
     // then 5, 6, ... Offsets 1, 2 and 3 are never tested.
     std::uint64_t window = 0;
     bool firstPass = true;
+    std::uint64_t failedMeasureRead = 0;
     for (;;) {
       if (!stopQuery.ShouldContinue()) break;
       std::optional<std::uint64_t> hit;
@@ -389,7 +399,11 @@ bool SalvageScan(const std::filesystem::path& sourcePath, std::vector<SalvagedEn
 
       // Step 6: size recovery for a deflated entry with both sizes 0.
       if (entry.compressedSize == 0 && entry.uncompressedSize == 0 && entry.method == 8) {
-        const Measured m = MeasureDeflateStream(source, dataOffset, stopQuery);
+        Measured m;
+        if (failedMeasureRead < FailedMeasureBudget(source.Length())) {
+          m = MeasureDeflateStream(source, dataOffset, stopQuery);
+          if (!m.ended && !m.stopped) failedMeasureRead += m.read;
+        }
         if (m.stopped) {
           stopped = true;  // the sizes stay 0; the entry is dropped below
         } else if (m.ended) {
