@@ -26,8 +26,10 @@
 #include "shell/app_settings.h"
 #include "shell/frame_artwork.h"
 #include "workspace/picture_box.h"
+#include "workspace/repair_job.h"
 #include "workspace/salvor_doc.h"
 #include "workspace/salvor_view.h"
+#include "workspace/save_job.h"
 
 namespace keelmend {
 
@@ -85,6 +87,8 @@ void CMainFrame::SetView(CSalvorView* view) {
   document_->SetView(view);
   if (view == nullptr) return;
   view->SetMainWindow(this);
+  view->SetRepairJobStarter(&StartRepairJobThread);
+  view->SetSaveJobStarter(&StartSaveJobThread);
   view->setAccessibleName(QStringLiteral("Workspace"));
   setCentralWidget(view);
   connect(view, &CSalvorView::statusTextChanged, this, &CMainFrame::SetStatusText);

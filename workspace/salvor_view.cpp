@@ -95,7 +95,7 @@ CSalvorView::CSalvorView(QWidget* parent)
   }
 }
 
-CSalvorView::~CSalvorView() = default;
+CSalvorView::~CSalvorView() { EndJobThreadAtDestruction(); }
 
 void CSalvorView::LoadArtwork() {
   banner_ = BannerArt();

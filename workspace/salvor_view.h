@@ -5,10 +5,12 @@
 // main frame's menu) and keeps the controls in step with the workspace state.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <thread>
 
 #include <QPixmap>
 #include <QPointer>
@@ -136,6 +138,18 @@ class CSalvorView : public QWidget {
   // top-level window).
   void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 
+  // --- job thread (window thread only) -------------------------------------
+  // Runs `job` on a new worker thread. jobThreadAlive is 1 from here until
+  // the thread has been joined: the worker's last step asks the window thread
+  // to join it, so the window never waits for a running job. False (and
+  // nothing started) while a job thread lives or none can be created.
+  bool StartJobThread(std::function<void()> job);
+  // A job thread lives: from its start until it has been joined, so also
+  // after a confirmed Stop while the job still writes.
+  bool IsJobThreadAlive() const { return state_->jobThreadAlive.load() != 0; }
+  // True once the window is being destroyed; a job then no longer touches it.
+  bool IsClosing() const { return closing_.load(); }
+
   // --- artwork -------------------------------------------------------------
   // The watermark as scaled for the file list at the last layout.
   const QPixmap& ScaledWatermark() const { return scaledWatermark_; }
@@ -159,6 +173,8 @@ class CSalvorView : public QWidget {
  signals:
   // The text for the first pane of the main frame's status bar.
   void statusTextChanged(const QString& text);
+  // A job thread has ended and been joined.
+  void jobThreadFinished();
   // The Exit button: the main frame runs its close procedure.
   void exitRequested();
 
@@ -199,8 +215,16 @@ class CSalvorView : public QWidget {
   void RemoveRow(int row);
   void RenameFoldersAfterRemoval(int removedRow);
   void ReturnToIdle();
+  // Job thread.
+  void JoinJobThread();
+  // At destruction: stops a living job, answers its calls without carrying
+  // them out and waits for its end, so no job outlives the window.
+  void EndJobThreadAtDestruction();
 
   std::shared_ptr<WorkspaceState> state_;
+  std::thread jobThread_;
+  std::atomic<bool> jobThreadDone_{false};
+  std::atomic<bool> closing_{false};
   QPointer<QWidget> mainWindow_;
   std::function<void(JobContext*)> repairStarter_;
   std::function<void(JobContext*)> saveStarter_;
