@@ -10,6 +10,7 @@
 # prints the table with every target as met or not met. The inputs are
 # removed at the end (--keep keeps them).
 set -euo pipefail
+export KEELMEND_BENCH_STARTED=${KEELMEND_BENCH_STARTED:-$(date +%s)}
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${KEELMEND_BUILD_DIR:-$top/build-bench}
 
