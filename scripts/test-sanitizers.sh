@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Builds and runs the test suite under the sanitizers, each in its own build
+# dir:
+#   asan  the whole suite with AddressSanitizer + UndefinedBehaviorSanitizer
+#         (LeakSanitizer included), GUI tests too; LibreOffice is left to the
+#         normal build (the judge runs the office, not our code under test)
+#   tsan  the threaded tests with ThreadSanitizer: chunked deflate, writer,
+#         packer, repair/save jobs and the failing-environment cases, and the
+#         window tests that drive controls from job threads
+#
+#   scripts/test-sanitizers.sh [asan|tsan|all]      (default all)
+# Build dirs: $KEELMEND_ASAN_BUILD_DIR (build-h-asan), $KEELMEND_TSAN_BUILD_DIR
+# (build-h-tsan).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+which=${1:-all}
+jobs=$(nproc)
+
+configure() {  # build-dir sanitizers [cmake args...]
+  local dir=$1 sanitizers=$2
+  shift 2
+  cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
+    -DKEELMEND_SANITIZE="$sanitizers" -DKEELMEND_BUILD_TESTS=ON "$@" >/dev/null
+}
+
+# Leaks inside system libraries the tests load (fontconfig, the offscreen
+# platform plugin, glib) are not ours.
+write_suppressions() {  # build-dir
+  cat >"$1/lsan.supp" <<'SUPP'
+leak:libfontconfig.so
+leak:libglib-2.0.so
+leak:libQt6Gui.so
+leak:libQt6Widgets.so
+leak:libqoffscreen.so
+leak:libdbus-1.so
+SUPP
+}
+
+run_asan() {
+  local dir=${KEELMEND_ASAN_BUILD_DIR:-$top/build-h-asan}
+  configure "$dir" address,undefined
+  cmake --build "$dir" -j "$jobs"
+  write_suppressions "$dir"
+  # The 4 GiB-claim death test caps the address space with RLIMIT_AS, which
+  # AddressSanitizer's shadow memory cannot live with; the hostile-input test
+  # checks the same claim by the size of every allocation instead.
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1 \
+    LSAN_OPTIONS=suppressions=$dir/lsan.supp \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure -j "$jobs" -E 'libreoffice_judge|ExtractEntriesDeathTest')
+}
+
+# The threaded tests, by executable.
+tsan_engine=(parallel_deflate_test zip_writer_test folder_packer_test repair_pipeline_test
+             failing_environment_test)
+tsan_window=(est_progress_ctrl_test user_query_test app_message_box_test
+             workspace_job_log_test workspace_state_test workspace_preview_test)
+
+run_tsan() {
+  local dir=${KEELMEND_TSAN_BUILD_DIR:-$top/build-h-tsan}
+  configure "$dir" thread
+  local targets=() t
+  for t in "${tsan_engine[@]}" "${tsan_window[@]}"; do
+    [ -f "$top/tests/engine/$t.cpp" ] || [ -n "$(ls "$top"/tests/*/"$t.cpp" 2>/dev/null)" ] && targets+=("$t")
+  done
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  local failed=0 exe
+  for t in "${targets[@]}"; do
+    exe=$(find "$dir/tests" -maxdepth 1 -type f -name "$t" | head -1)
+    echo "== tsan: $t"
+    (cd "$dir/tests" && QT_QPA_PLATFORM=offscreen \
+      TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$exe") >"$dir/$t.log" 2>&1 ||
+      { failed=1; tail -60 "$dir/$t.log"; echo "== tsan: $t FAILED (log: $dir/$t.log)"; }
+  done
+  return $failed
+}
+
+case "$which" in
+  asan) run_asan ;;
+  tsan) run_tsan ;;
+  all) run_asan; run_tsan ;;
+  *) echo "usage: $0 [asan|tsan|all]" >&2; exit 2 ;;
+esac
