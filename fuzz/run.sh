@@ -18,6 +18,12 @@ shift
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(scan_extract_fuzzer manifest_fuzzer writer_fuzzer)
 
+# libFuzzer comes with Debian's clang and its runtime package.
+if ! command -v clang++ >/dev/null || ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "ok installed"; then
+  [ "$(id -u)" -eq 0 ] || { echo "fuzz/run.sh: needs clang and libclang-rt-14-dev (run as root)" >&2; exit 1; }
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang libclang-rt-14-dev >/dev/null
+fi
+
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DKEELMEND_FUZZ=ON -DKEELMEND_SANITIZE=address,undefined \
   -DKEELMEND_BUILD_GUI=OFF -DKEELMEND_BUILD_TESTS=OFF >/dev/null

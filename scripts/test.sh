@@ -9,3 +9,8 @@ bash "$top/scripts/install-deps.sh" --office
 KEELMEND_BUILD_DIR=$build bash "$top/scripts/build.sh" -DKEELMEND_BUILD_TESTS=ON
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+
+# The suite again under AddressSanitizer+UBSan (all of it) and ThreadSanitizer
+# (the threaded tests), then one minute of each fuzz target.
+bash "$top/scripts/test-sanitizers.sh" all
+bash "$top/fuzz/run.sh" "${KEELMEND_FUZZ_SECONDS:-60}"
