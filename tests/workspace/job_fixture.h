@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -111,9 +112,12 @@ class JobWindow {
   bool Repair() {
     return RunJob([this] { view.StartRepair(); });
   }
-  bool Save(const QString& destination) {
+  // Answers are taken in the order the boxes come: `earlierAnswers` first
+  // (questions during the save), then OK for the completion message.
+  bool Save(const QString& destination, std::initializer_list<int> earlierAnswers = {}) {
     view.SetDestination(destination);
-    query.AnswerMessage(kIdOk);  // the completion message
+    for (int answer : earlierAnswers) query.AnswerMessage(answer);
+    query.AnswerMessage(kIdOk);
     return RunJob([this] { view.StartSave(); });
   }
 
