@@ -127,12 +127,13 @@ class CSalvorView : public QWidget {
   int ShowFilePreview(int position);
 
   // --- job hooks -----------------------------------------------------------
-  // Starts the repair job thread with the job record; set by whoever owns the
-  // jobs. The starter sets jobThreadAlive for the thread's lifetime. Without
-  // one, Repair files does nothing.
+  // Starts the repair job thread with the job record; the main frame installs
+  // StartRepairJobThread (workspace/repair_job.h), which runs the job through
+  // StartJobThread. Without one, Repair files does nothing.
   void SetRepairJobStarter(std::function<void(JobContext*)> starter) { repairStarter_ = std::move(starter); }
-  // Starts the save job thread (which reads and checks the destination).
-  // Without one, Save does nothing.
+  // Starts the save job thread (which reads and checks the destination); the
+  // main frame installs StartSaveJobThread (workspace/save_job.h). Without
+  // one, Save does nothing.
   void SetSaveJobStarter(std::function<void(JobContext*)> starter) { saveStarter_ = std::move(starter); }
   // The main window handed to the jobs in jobContext (default: this window's
   // top-level window).
