@@ -9,8 +9,9 @@
 // offset 0, then at 4, 5, 6, ... (offsets 1 to 3 are never the start of a
 // header); after a header the scan jumps over its data and resumes three
 // bytes before the end of the data (the back-step), so a header that directly
-// follows the data is found. The bytes are read through a 1 MiB buffer and
-// searched with memchr, not four bytes per system call.
+// follows the data is found. The bytes are read through a 1 MiB buffer, not
+// four bytes per system call, and searched sixteen windows at a time (SSE2;
+// memchr without it); stretches without "PK" pass 64 windows per test.
 //
 // Mended: a deflated entry with zero sizes in its local header (general flag
 // bit 3, sizes in a data descriptor after the data) is measured by inflating

@@ -196,6 +196,26 @@ TEST(SalvageScan, HeadersAcrossTheReadBufferBoundary) {
   }
 }
 
+// The search passes over bytes without "PK" many windows at a time and
+// tests each window where "PK" appears: a header is found at every position
+// against those steps, whatever bytes come before it.
+TEST(SalvageScan, HeaderFoundAtEveryPositionWhateverBytesPrecedeIt) {
+  const std::string fills[] = {"x", "P", "PK", std::string("PK\x03", 3), "KP", std::string("PK\x07\x08", 4)};
+  for (const std::string& fill : fills) {
+    for (std::size_t offset = 4; offset < 4 + 2 * 64 + 4; ++offset) {
+      std::string lead(offset, ' ');
+      for (std::size_t i = 0; i < offset; ++i) lead[i] = fill[i % fill.size()];
+      test::TempDir dir;
+      ZipBuilder zip;
+      zip.AppendRaw(lead);
+      zip.AddStored("a.txt", "abc");
+      const auto r = ScanBytes(dir, zip.Bytes());
+      ASSERT_EQ(r.entries.size(), 1u) << "offset " << offset << " after " << fill.size() << "-byte fill";
+      EXPECT_EQ(r.entries[0].localHeaderOffset, offset) << "after " << fill.size() << "-byte fill";
+    }
+  }
+}
+
 TEST(SalvageScan, TwoHeadersOfTheSameNameBothListedInOrder) {
   test::TempDir dir;
   ZipBuilder zip;
