@@ -323,11 +323,13 @@ DataResult CopyStored(ZipWriter& w, DeflateInput& input, std::uint64_t reserve) 
   return result;
 }
 
-DataResult Deflate(ZipWriter& w, DeflateInput& input, std::uint64_t reserve) {
+DataResult Deflate(ZipWriter& w, DeflateInput& input, std::uint64_t size, std::uint64_t reserve) {
   ArchiveOutput out(w, reserve);
   DeflateSettings settings;
   settings.level = kZipDeflateLevel;
-  settings.threads = std::max(1u, w.settings.deflateThreads);
+  // One chunk is compressed by one thread anyway: starting a pool for it
+  // costs more than the entry (thousands of small files in one archive).
+  settings.threads = size <= settings.chunkBytes ? 1u : std::max(1u, w.settings.deflateThreads);
   const DeflateOutcome outcome = DeflateRawStream(input, out, settings);
   DataResult result;
   switch (outcome.status) {
@@ -390,7 +392,7 @@ std::uint32_t AddEntry(ZipWriter& w, std::string name, EntrySource& source, cons
     return kZipWriteFailed;
   }
   const DataResult data = r.method == kZipMethodStored ? CopyStored(w, source.input, reserve)
-                                                       : Deflate(w, source.input, reserve);
+                                                       : Deflate(w, source.input, source.size, reserve);
   if (data.code != kZipOk) {
     RollBack(w, r.localHeaderOffset);
     return data.code;
