@@ -4,9 +4,12 @@
 #   asan  the whole suite with AddressSanitizer + UndefinedBehaviorSanitizer
 #         (LeakSanitizer included), GUI tests too; LibreOffice is left to the
 #         normal build (the judge runs the office, not our code under test)
-#   tsan  the threaded tests with ThreadSanitizer: chunked deflate, writer,
-#         packer, repair/save jobs and the failing-environment cases, and the
-#         window tests that drive controls from job threads
+#   tsan  the threaded engine tests with ThreadSanitizer: chunked deflate,
+#         writer, packer, repair/save jobs and the failing-environment cases.
+#         The window's job-thread tests are not among them: Debian's Qt is not
+#         built with ThreadSanitizer, so the locking inside its event queue and
+#         thread pool is invisible to it and every such test reports races
+#         inside Qt's own event posting. They run under ASan (GUI included).
 #
 #   scripts/test-sanitizers.sh [asan|tsan|all]      (default all)
 # Build dirs: $KEELMEND_ASAN_BUILD_DIR (build-h-asan), $KEELMEND_TSAN_BUILD_DIR
@@ -52,25 +55,19 @@ run_asan() {
 }
 
 # The threaded tests, by executable.
-tsan_engine=(parallel_deflate_test zip_writer_test folder_packer_test repair_pipeline_test
-             failing_environment_test)
-tsan_window=(est_progress_ctrl_test user_query_test app_message_box_test
-             workspace_job_log_test workspace_state_test workspace_preview_test)
+tsan_tests=(parallel_deflate_test zip_writer_test folder_packer_test repair_pipeline_test
+            failing_environment_test)
 
 run_tsan() {
   local dir=${KEELMEND_TSAN_BUILD_DIR:-$top/build-h-tsan}
-  configure "$dir" thread
-  local targets=() t
-  for t in "${tsan_engine[@]}" "${tsan_window[@]}"; do
-    [ -f "$top/tests/engine/$t.cpp" ] || [ -n "$(ls "$top"/tests/*/"$t.cpp" 2>/dev/null)" ] && targets+=("$t")
-  done
+  configure "$dir" thread -DKEELMEND_BUILD_GUI=OFF
+  local targets=("${tsan_tests[@]}") t
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   local failed=0 exe
   for t in "${targets[@]}"; do
     exe=$(find "$dir/tests" -maxdepth 1 -type f -name "$t" | head -1)
     echo "== tsan: $t"
-    (cd "$dir/tests" && QT_QPA_PLATFORM=offscreen \
-      TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$exe") >"$dir/$t.log" 2>&1 ||
+    (cd "$dir/tests" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$exe") >"$dir/$t.log" 2>&1 ||
       { failed=1; tail -60 "$dir/$t.log"; echo "== tsan: $t FAILED (log: $dir/$t.log)"; }
   done
   return $failed
