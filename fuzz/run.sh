@@ -32,6 +32,9 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 seeds=$build/seeds
 [ -d "$seeds/scan_extract_fuzzer" ] || python3 "$top/fuzz/make_seeds.py" "$seeds"
 
+# Each input is written to and extracted into a scratch folder: on a tmpfs
+# when there is one, so the disk's journal does not set the pace.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The largest input each target takes, the time one input may run and the
