@@ -21,6 +21,11 @@ const fs::path& ScratchFolder() {
     if (::mkdtemp(pattern.data()) == nullptr) Fail("cannot create the scratch folder");
     return fs::path(pattern);
   }();
+  static const bool removedAtExit = std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+  }) == 0;
+  (void)removedAtExit;
   return folder;
 }
 

@@ -12,7 +12,7 @@
 namespace keelmend::fuzz {
 
 // A folder of its own below the system temporary directory, created on the
-// first call and kept for the life of the process.
+// first call and removed when the process exits.
 const std::filesystem::path& ScratchFolder();
 
 // Removes everything below `folder` (never following links); the folder stays.
