@@ -498,6 +498,7 @@ def main() -> int:
 
 
 def run(bench: Bench, sizes, args, started) -> int:
+    load_at_start = os.getloadavg()[0]
     print(f"bench: making inputs in {bench.dir} ...", flush=True)
     blocks = make_row_blocks()
     ratio = sum(map(len, blocks.plain)) / sum(map(len, blocks.pieces))
@@ -573,7 +574,8 @@ def run(bench: Bench, sizes, args, started) -> int:
     lines = [table(rows), "",
              f"Wall and CPU (user + sys) are medians of {args.runs} runs ({args.big_runs} for the 1 GB database, "
              f"{max(args.runs, 5)} for the scan), the jobs of an input taking turns; peak = the largest max RSS "
-             f"of any run. {os.cpu_count()} cores, load average {os.getloadavg()[0]:.1f} at the end; "
+             f"of any run. {os.cpu_count()} cores, load average {load_at_start:.1f} at the start and "
+             f"{os.getloadavg()[0]:.1f} at the end (cores used below 1 for every job: the machine was busy); "
              f"the benchmark took {elapsed / 60:.1f} min.", ""]
     for text, ok, value in verdicts:
         state = "not measured" if ok is None else verdict(ok)
