@@ -575,7 +575,7 @@ def run(bench: Bench, sizes, args, started) -> int:
              f"Wall and CPU (user + sys) are medians of {args.runs} runs ({args.big_runs} for the 1 GB database, "
              f"{max(args.runs, 5)} for the scan), the jobs of an input taking turns; peak = the largest max RSS "
              f"of any run. {os.cpu_count()} cores, load average {load_at_start:.1f} at the start and "
-             f"{os.getloadavg()[0]:.1f} at the end (cores used below 1 for every job: the machine was busy); "
+             f"{os.getloadavg()[0]:.1f} at the end; "
              f"the benchmark took {elapsed / 60:.1f} min.", ""]
     for text, ok, value in verdicts:
         state = "not measured" if ok is None else verdict(ok)
