@@ -74,6 +74,27 @@ bool UnzipAccepts(const fs::path& archive) {
 
 bool GoodArchive(const fs::path& archive) { return IsRebuiltDatabase(archive) && UnzipAccepts(archive); }
 
+// The entries of an archive's central directory as "name crc size", in
+// order: what an archive holds, without the times the writer records.
+QStringList Entries(const fs::path& archive) {
+  const std::string b = ReadFile(archive);
+  auto u16 = [&b](std::size_t at) { return std::uint32_t(std::uint8_t(b[at])) | std::uint32_t(std::uint8_t(b[at + 1])) << 8; };
+  auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+  QStringList entries;
+  if (b.size() < 22) return entries;
+  const std::size_t end = b.size() - 22;  // the end record; the writer adds no comment
+  std::size_t at = u32(end + 16);
+  for (std::uint32_t i = 0, n = u16(end + 10); i < n && at + 46 <= end; ++i) {
+    const std::size_t nameLength = u16(at + 28);
+    entries << QStringLiteral("%1 %2 %3")
+                   .arg(QString::fromStdString(b.substr(at + 46, nameLength)))
+                   .arg(u32(at + 16), 8, 16, QLatin1Char('0'))
+                   .arg(u32(at + 24));
+    at += 46 + nameLength + u16(at + 30) + u16(at + 32);
+  }
+  return entries;
+}
+
 bool Contains(const fs::path& archive, const std::string& text) {
   return ReadFile(archive).find(text) != std::string::npos;
 }
@@ -328,18 +349,20 @@ void SaveJobTest::sameRepairSavedTwice() {
   const fs::path out = w.Dir("out"), other = w.Dir("other");
   QVERIFY(w.Save(Text(out)));
   const QList<LogLine> firstLog = LogLines(w.view);
-  const std::string firstArchive = ReadFile(out / "VANTRELREP_plain.odb");
+  const QStringList firstEntries = Entries(out / "VANTRELREP_plain.odb");
+  QVERIFY(firstEntries.size() > 3);
   WriteFile(out / "VANTRELREP_plain.odb", "left by somebody");
   WriteFile(out / "pictures.odb_MediaContent" / "logo.png", "old picture");
 
   QVERIFY(w.Save(Text(out)));
   COMPARE_LOG(LogLines(w.view), firstLog);
-  QCOMPARE(ReadFile(out / "VANTRELREP_plain.odb"), firstArchive);
+  QVERIFY(GoodArchive(out / "VANTRELREP_plain.odb"));
+  QCOMPARE(Entries(out / "VANTRELREP_plain.odb"), firstEntries);
   QCOMPARE(ReadFile(out / "pictures.odb_MediaContent" / "logo.png"), PngBytes(Qt::yellow));
   QVERIFY(!fs::exists(out / "VANTRELREP_plain (2).odb"));
 
   QVERIFY(w.Save(Text(other)));
-  QCOMPARE(ReadFile(other / "VANTRELREP_plain.odb"), firstArchive);
+  QCOMPARE(Entries(other / "VANTRELREP_plain.odb"), firstEntries);
   QVERIFY(GoodArchive(other / "VANTRELREP_pictures.odb"));
   QCOMPARE(Marks(w.view), (QStringList{"1/1", "1/1", "0/0"}));
   Q_UNUSED(set);
