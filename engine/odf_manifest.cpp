@@ -514,6 +514,21 @@ const char* FaultText(ManifestFault fault) {
   return "incomplete";
 }
 
+// One line per changed listing while there are few; a database of
+// thousands of entries gets one line with the count instead of thousands.
+void LogListingChanges(LogSink& log, const std::vector<std::string>& names, const char* one,
+                       const char* oneTail, const char* many, const char* manyTail) {
+  constexpr std::size_t kLinesEach = 8;
+  if (names.size() <= kLinesEach) {
+    for (const auto& name : names)
+      log.Log(std::string(" manifest.xml: ") + one + name + oneTail + "....\r\n", kLogBlack);
+    return;
+  }
+  log.Log(std::string(" manifest.xml: ") + many + std::to_string(names.size()) + manyTail +
+              " (" + names.front() + ", ...)....\r\n",
+          kLogBlack);
+}
+
 ManifestRepair EnsureManifestUnguarded(const fs::path& workFolder, LogSink& log) {
   ManifestRepair repair;
   if (!IsDirectory(workFolder)) {
@@ -570,12 +585,10 @@ ManifestRepair EnsureManifestUnguarded(const fs::path& workFolder, LogSink& log)
                 "....\r\n",
             kLogBlack);
   }
-  for (const auto& name : repair.dropped) {
-    log.Log(" manifest.xml: dropped the entry of " + name + ", which is gone....\r\n", kLogBlack);
-  }
-  for (const auto& name : repair.added) {
-    log.Log(" manifest.xml: added the missing entry of " + name + "....\r\n", kLogBlack);
-  }
+  LogListingChanges(log, repair.dropped, "dropped the entry of ", ", which is gone",
+                    "dropped the entries of ", " files that are gone");
+  LogListingChanges(log, repair.added, "added the missing entry of ", "",
+                    "added the missing entries of ", " files");
   return repair;
 }
 

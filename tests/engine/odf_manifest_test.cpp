@@ -289,6 +289,19 @@ TEST_F(ManifestFolder, LinesOfFilesThatAreGoneAreDropped) {
             " manifest.xml: dropped the entry of database/data, which is gone....\r\n");
 }
 
+TEST_F(ManifestFolder, ManyUnlistedFilesAreAddedWithOneLogLine) {
+  AddDatabaseFiles();
+  WriteFile(ManifestPath(), kLibreOfficeManifest);
+  for (int i = 0; i < 20; ++i) WriteFile(folder_ / "Pictures" / ("p" + std::to_string(i) + ".png"), "x");
+
+  const auto repair = EnsureManifest(folder_, log_);
+  EXPECT_EQ(repair.added.size(), 20u);
+  for (const auto& name : repair.added) EXPECT_NE(Manifest().find(name), std::string::npos) << name;
+  ASSERT_EQ(log_.lines.size(), 1u) << "thousands of entries must not mean thousands of lines";
+  EXPECT_EQ(log_.lines[0].first.rfind(" manifest.xml: added the missing entries of 20 files (", 0), 0u)
+      << log_.lines[0].first;
+}
+
 TEST_F(ManifestFolder, LinesLeadingOutOfThePackageAreDropped) {
   WriteFile(folder_ / "content.xml", "<x/>");
   WriteFile(folder_.parent_path() / "outside.xml", "<x/>");  // exists, but not in the package
