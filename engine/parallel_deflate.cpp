@@ -112,9 +112,14 @@ class CompressorPool {
   CompressorPool(const CompressorPool&) = delete;
   CompressorPool& operator=(const CompressorPool&) = delete;
 
-  bool Running() const { return !workers_.empty(); }
-
+  // Hands `chunk` to a thread; with no thread to be had it is compressed
+  // here and now.
   void Submit(Chunk& chunk) {
+    if (workers_.empty()) {
+      CompressChunk(chunk, level_);
+      chunk.done = true;
+      return;
+    }
     {
       std::lock_guard lock(mutex_);
       chunk.done = false;
@@ -195,9 +200,13 @@ DeflateOutcome DeflateHere(DeflateInput& input, DeflateOutput& output, std::size
 // A ring of chunks in flight: the calling thread reads ahead into free
 // slots while the pool compresses, and writes the chunks out in input order
 // as each one is done. No thread ever waits for a whole round.
-DeflateOutcome DeflateInPool(CompressorPool& pool, std::size_t slots, DeflateInput& input,
-                             DeflateOutput& output, std::size_t chunkBytes) {
+// The threads are started only once the input turns out longer than one
+// chunk: a small entry costs no thread at all.
+DeflateOutcome DeflateInPool(unsigned threads, DeflateInput& input, DeflateOutput& output,
+                             std::size_t chunkBytes, int level) {
   DeflateOutcome outcome;
+  const std::size_t slots = 2 * std::size_t{threads};  // per thread: one compressing, one waiting
+  std::optional<CompressorPool> pool;
   std::vector<Chunk> ring(slots);
   std::vector<unsigned char> before;
   std::size_t read = 0;     // chunks read and handed to the pool
@@ -212,12 +221,18 @@ DeflateOutcome DeflateInPool(CompressorPool& pool, std::size_t slots, DeflateInp
         failed = true;
         break;
       }
-      pool.Submit(chunk);
+      if (ended && read == 0) {  // the whole input is this one chunk
+        CompressChunk(chunk, level);
+        Deliver(chunk, output, outcome);
+        return outcome;
+      }
+      if (!pool) pool.emplace(threads, level);
+      pool->Submit(chunk);
       ++read;
     }
     if (written == read) break;
     const Chunk& next = ring[written % slots];
-    pool.WaitFor(next);
+    pool->WaitFor(next);
     ++written;
     // After a failure the chunks still in flight are only waited for.
     if (!failed && !Deliver(next, output, outcome)) failed = true;
@@ -231,11 +246,7 @@ DeflateOutcome DeflateRawStream(DeflateInput& input, DeflateOutput& output,
                                 const DeflateSettings& settings) {
   const std::size_t chunkBytes = std::max(settings.chunkBytes, kWindowBytes);
   const unsigned threads = std::max(settings.threads, 1u);
-  if (threads > 1) {
-    CompressorPool pool(threads, settings.level);
-    // Two chunks per thread: one being compressed, one read and waiting.
-    if (pool.Running()) return DeflateInPool(pool, 2 * std::size_t{threads}, input, output, chunkBytes);
-  }
+  if (threads > 1) return DeflateInPool(threads, input, output, chunkBytes, settings.level);
   return DeflateHere(input, output, chunkBytes, settings.level);
 }
 

@@ -13,7 +13,8 @@
 // reads ahead into a ring of two chunks per compressor thread, each thread
 // takes the next chunk as soon as it is free, and the compressed chunks are
 // written out in input order. Memory stays a few chunks, whatever the size
-// of the input.
+// of the input. The threads start only once the input proves longer than
+// one chunk, so small inputs cost no thread.
 //
 // The output depends only on the input, the level and the chunk size, never
 // on the number of threads: two runs over the same bytes give the same
