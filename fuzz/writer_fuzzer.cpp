@@ -69,6 +69,13 @@ std::map<std::string, std::string> MakeFolder(fuzz::ByteReader& in, const fs::pa
   return files;
 }
 
+// A listed name (raw bytes, backslashes) as the archive stored it.
+std::string Slashed(std::string name) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
 void CheckRoundTrip(const fs::path& archive, const fs::path& check,
                     std::map<std::string, std::string> files, const PackResult& packed) {
   for (const PackResult::Skipped& s : packed.skipped) files.erase(s.name);
@@ -83,23 +90,22 @@ void CheckRoundTrip(const fs::path& archive, const fs::path& check,
               "the first entry is not a stored mimetype");
   fuzz::Check(entries.size() == packed.entries, "scan finds another number of entries");
   std::set<std::string> names;
-  for (SalvagedEntry e : entries) {
-    for (char& c : e.name)
-      if (c == '\\') c = '/';
-    names.insert(e.name);
-    fuzz::Check(files.count(e.name) == 1, "archive holds a file not in the folder: " + e.name);
+  for (const SalvagedEntry& e : entries) {
+    names.insert(Slashed(e.name));
+    fuzz::Check(files.count(Slashed(e.name)) == 1, "archive holds a file not in the folder: " + e.name);
   }
   fuzz::Check(names.size() == files.size(), "a packed file is missing from the archive");
-  for (const SalvagedEntry& e : entries) {
-    const EntryTarget target = CreateEntryFolders(check, e.name, notify);
-    fuzz::Check(target.ok, "archive entry name is not a file name: " + e.name);
-    const EntryResult r = ExtractEntry(archive, target.outputPath, e);
-    fuzz::Check(r.outcome == EntryOutcome::kWritten, "archive entry does not extract: " + e.name);
-  }
-  for (const auto& [name, content] : files) {
-    const std::string got = fuzz::ReadFile(check / name);
-    fuzz::Check(got == content, "content differs after the round trip: " + name);
-    fuzz::Check(got.find(kSecret) == std::string::npos || content.find(kSecret) != std::string::npos,
+  // Each entry goes to a file of its own: the archive may hold both "a" and
+  // "a/b" (a generated mimetype beside a folder of that name), which is a
+  // valid archive but no folder tree.
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string name = Slashed(entries[i].name);
+    const fs::path out = check / std::to_string(i);
+    const EntryResult r = ExtractEntry(archive, out, entries[i]);
+    fuzz::Check(r.outcome == EntryOutcome::kWritten, "archive entry does not extract: " + name);
+    const std::string got = fuzz::ReadFile(out);
+    fuzz::Check(got == files[name], "content differs after the round trip: " + name);
+    fuzz::Check(got.find(kSecret) == std::string::npos || files[name].find(kSecret) != std::string::npos,
                 "a linked file got into the archive");
   }
 }
