@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/job_harness.h"
 #include "support/zip_fixture.h"
 
 namespace keelmend {
@@ -16,55 +17,23 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
-using test::RecordingLog;
-using test::RecordingNotify;
-using test::RecordingProgress;
 using test::TempDir;
 using test::ZipBuilder;
 
 const std::string kAsterisks(85, '*');
 
-// Records the observer's calls as short words: "repaired 0", "stopped 2", ...
-class RecordingObserver final : public JobObserver {
- public:
-  void FileRepaired(std::size_t r) override { Add("repaired", r); }
-  void FileOpenFailed(std::size_t r) override { Add("open failed", r); }
-  void FileRepairStopped(std::size_t r) override { Add("stopped", r); }
-  void FileSaved(std::size_t r, const fs::path&) override { Add("saved", r); }
-  void FileSaveFailed(std::size_t r) override { Add("save failed", r); }
-  void FileNotRepaired(std::size_t r) override { Add("not repaired", r); }
-  void FileSaveStopped(std::size_t r) override { Add("save stopped", r); }
-  std::vector<std::string> calls;
-
- private:
-  void Add(const char* what, std::size_t row) { calls.push_back(what + (" " + std::to_string(row))); }
-};
-
 // Stops once the observer has seen `rows` files of the repair.
 class StopAfterRows final : public StopQuery {
  public:
-  StopAfterRows(const RecordingObserver& observer, std::size_t rows) : observer_(observer), rows_(rows) {}
+  StopAfterRows(const test::NotingObserver& observer, std::size_t rows) : observer_(observer), rows_(rows) {}
   bool ShouldContinue() const override { return observer_.calls.size() < rows_; }
 
  private:
-  const RecordingObserver& observer_;
+  const test::NotingObserver& observer_;
   std::size_t rows_;
 };
 
-struct Job {
-  RecordingLog log;
-  RecordingProgress fileProgress, totalProgress;
-  RecordingNotify notify;
-  NeverStop neverStop;
-  RecordingObserver observer;
-  const StopQuery* stop = &neverStop;
-  JobSinks Sinks() { return JobSinks{log, fileProgress, totalProgress, notify, *stop, observer}; }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> out;
-    for (const auto& [text, colour] : log.lines) out.push_back(text);
-    return out;
-  }
-};
+using Job = test::JobRun;
 
 std::string SmallDatabase(const std::string& marker) {
   ZipBuilder zip;

@@ -39,6 +39,12 @@ struct JobRun {
   NotingObserver observer;
   const StopQuery* stop = &neverStop;
   JobSinks Sinks() { return JobSinks{log, fileProgress, totalProgress, notify, *stop, observer}; }
+  // Every line, in order.
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> out;
+    for (const auto& [text, colour] : log.lines) out.push_back(text);
+    return out;
+  }
   // The red lines, in order.
   std::vector<std::string> RedLines() const {
     std::vector<std::string> out;
