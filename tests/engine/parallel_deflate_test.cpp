@@ -4,6 +4,8 @@
 #include "engine/parallel_deflate.h"
 
 #include <gtest/gtest.h>
+
+#include "support/zip_fixture.h"
 #include <zlib.h>
 
 #include <algorithm>
@@ -52,23 +54,9 @@ class VectorOutput final : public DeflateOutput {
 };
 
 std::optional<Bytes> RawInflate(const Bytes& stream) {
-  z_stream zs{};
-  if (inflateInit2(&zs, -15) != Z_OK) return std::nullopt;
-  Bytes out;
-  std::array<unsigned char, 65536> chunk{};
-  zs.next_in = const_cast<unsigned char*>(stream.data());
-  zs.avail_in = static_cast<uInt>(stream.size());
-  int ret = Z_OK;
-  while (ret == Z_OK) {
-    zs.next_out = chunk.data();
-    zs.avail_out = chunk.size();
-    ret = inflate(&zs, Z_NO_FLUSH);
-    out.insert(out.end(), chunk.data(), chunk.data() + (chunk.size() - zs.avail_out));
-  }
-  const bool whole = ret == Z_STREAM_END && zs.avail_in == 0;
-  inflateEnd(&zs);
-  if (!whole) return std::nullopt;
-  return out;
+  const auto text = test::InflateWhole(std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()));
+  if (!text) return std::nullopt;
+  return Bytes(text->begin(), text->end());
 }
 
 Bytes SingleCallDeflate(const Bytes& data) {

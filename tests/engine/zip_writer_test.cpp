@@ -3,6 +3,8 @@
 #include "engine/zip_writer.h"
 
 #include <gtest/gtest.h>
+
+#include "support/zip_fixture.h"
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -75,22 +77,9 @@ Bytes RawDeflateLevel8(const Bytes& data) {
 }
 
 std::optional<Bytes> RawInflate(const unsigned char* data, std::size_t size) {
-  z_stream zs{};
-  if (inflateInit2(&zs, -15) != Z_OK) return std::nullopt;
-  Bytes out;
-  std::array<unsigned char, 65536> chunk{};
-  zs.next_in = const_cast<unsigned char*>(data);
-  zs.avail_in = static_cast<uInt>(size);
-  int ret = Z_OK;
-  while (ret == Z_OK) {
-    zs.next_out = chunk.data();
-    zs.avail_out = chunk.size();
-    ret = inflate(&zs, Z_NO_FLUSH);
-    out.insert(out.end(), chunk.data(), chunk.data() + (chunk.size() - zs.avail_out));
-  }
-  inflateEnd(&zs);
-  if (ret != Z_STREAM_END || zs.avail_in != 0) return std::nullopt;
-  return out;
+  const auto text = test::InflateWhole(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!text) return std::nullopt;
+  return Bytes(text->begin(), text->end());
 }
 
 // Little-endian builder of expected bytes, straight from the layout tables.

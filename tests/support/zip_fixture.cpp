@@ -24,22 +24,45 @@ std::string RawDeflate(std::string_view data, int level) {
   return rc == Z_STREAM_END ? out : std::string();
 }
 
-std::string RawInflate(std::string_view data) {
+namespace {
+
+// Inflates `data` as one raw deflate stream; `rc` receives inflate's last
+// result and `rest` the input bytes after the stream.
+std::string InflateStream(std::string_view data, int& rc, std::size_t& rest) {
+  rc = Z_STREAM_ERROR;
+  rest = data.size();
   z_stream zs{};
   if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return {};
   std::string out;
   char buffer[65536];
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   zs.avail_in = static_cast<uInt>(data.size());
-  int rc;
   do {
     zs.next_out = reinterpret_cast<Bytef*>(buffer);
     zs.avail_out = sizeof buffer;
     rc = inflate(&zs, Z_NO_FLUSH);
     out.append(buffer, sizeof buffer - zs.avail_out);
   } while (rc == Z_OK);
+  rest = zs.avail_in;
   inflateEnd(&zs);
+  return out;
+}
+
+}  // namespace
+
+std::string RawInflate(std::string_view data) {
+  int rc;
+  std::size_t rest;
+  std::string out = InflateStream(data, rc, rest);
   return rc == Z_STREAM_END ? out : std::string();
+}
+
+std::optional<std::string> InflateWhole(std::string_view data) {
+  int rc;
+  std::size_t rest;
+  std::string out = InflateStream(data, rc, rest);
+  if (rc != Z_STREAM_END || rest != 0) return std::nullopt;
+  return out;
 }
 
 std::uint32_t Crc32(std::string_view data) {

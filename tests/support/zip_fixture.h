@@ -51,6 +51,9 @@ namespace keelmend::test {
 // zlib helpers.
 std::string RawDeflate(std::string_view data, int level = 8);  // no zlib header, window bits -15
 std::string RawInflate(std::string_view data);                 // throws nothing; "" on error
+// The whole of `data` as exactly one raw deflate stream that ends; nothing
+// when the stream is broken, does not end, or has bytes after its end.
+std::optional<std::string> InflateWhole(std::string_view data);
 std::uint32_t Crc32(std::string_view data);
 
 enum class ZipMethod : std::uint16_t { kStored = 0, kDeflated = 8 };
